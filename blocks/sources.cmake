@@ -1,0 +1,3 @@
+# Sources of blocks/ (paths relative to the project root).
+set(BLOCKS_SOURCES
+)

@@ -1,0 +1,3 @@
+# Sources of reader/ (paths relative to the project root).
+set(READER_SOURCES
+)

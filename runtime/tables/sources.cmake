@@ -1,0 +1,3 @@
+# Sources of runtime/tables (paths relative to runtime/).
+set(RUNTIME_TABLES_SOURCES
+)

@@ -1,0 +1,1 @@
+// Shared helpers of the tests (see the headers in this folder).
