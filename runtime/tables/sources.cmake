@@ -1,3 +1,4 @@
 # Sources of runtime/tables (paths relative to runtime/).
 set(RUNTIME_TABLES_SOURCES
+  tables/file.cc
 )
