@@ -1,7 +1,7 @@
 # One warning policy and one test helper for every target.
 
 function(set_project_warnings target)
-  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter)
+  target_compile_options(${target} PRIVATE -Wall -Wextra -Wno-unused-parameter -Wno-missing-field-initializers)
 endfunction()
 
 # add_unit_test(NAME source... [LIBS lib...])

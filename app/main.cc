@@ -1,0 +1,83 @@
+// morbhost: loads the runtime, the support library and the module, sets the
+// memory variables the patch expects, and runs VORNEX (or evaluates the
+// expressions given with --eval).
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/options.h"
+#include "runtime/api/runtime.h"
+
+namespace {
+
+// The folder of the running program, where the libraries are built.
+std::string ProgramDirectory() {
+  char buf[PATH_MAX];
+  ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+  if (n <= 0) return ".";
+  std::string path(buf, static_cast<size_t>(n));
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+void PrintError(const std::string& message, const std::vector<rt::ChainEntry>& chain) {
+  std::fprintf(stderr, "%s\n", message.c_str());
+  for (const rt::ChainEntry& e : chain) {
+    std::fprintf(stderr, "Called from %s(%d)\n", e.proc.c_str(), e.line);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  morbhost::Options options;
+  std::string error;
+  if (!morbhost::ParseOptions(argc, argv, &options, &error)) {
+    std::fprintf(stderr, "morbhost: %s\nusage: morbhost [options]  (morbhost --help lists them)\n",
+                 error.c_str());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(morbhost::UsageText().c_str(), stdout);
+    return 0;
+  }
+  const std::string dir = ProgramDirectory();
+  if (options.module_path.empty()) options.module_path = dir + "/libvornex.so";
+  if (options.support_path.empty()) options.support_path = dir + "/libsupport.so";
+
+  rt::InitRuntime();
+  std::vector<std::string> results;
+  std::vector<rt::ChainEntry> chain;
+  void* support = nullptr;
+  void* module = nullptr;
+  bool ok = rt::RunProtected(
+      [&] {
+        rt::Frame frame("MORBHOST", {});
+        support = rt::LoadModule(options.support_path);
+        module = rt::LoadModule(options.module_path);
+        for (const auto& [name, expr] : options.sets) {
+          rt::SetPublic(name, rt::MacroEval(expr));
+        }
+        if (!options.evals.empty()) {
+          for (const std::string& expr : options.evals) {
+            results.push_back(rt::ToLiteral(rt::MacroEval(expr)));
+          }
+          return;
+        }
+        if (!rt::FindMemvar("mC_SCREEN")) {
+          rt::SetPublic("mC_SCREEN", options.colour.empty() ? "W/B,N/W" : options.colour);
+        }
+        if (!rt::FindMemvar("GetList")) rt::SetPublic("GetList", rt::NewArray());
+        rt::Call("VORNEX");
+      },
+      &error, &chain);
+  for (const std::string& line : results) std::printf("%s\n", line.c_str());
+  std::fflush(stdout);
+  if (!ok) PrintError(error, chain);
+  rt::UnloadModule(module);
+  rt::UnloadModule(support);
+  return ok ? 0 : 1;
+}

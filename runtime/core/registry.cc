@@ -1,0 +1,102 @@
+// The function registry: names resolve without regard to case; a later
+// registration of a name hides an earlier one until it is withdrawn.
+#include <cctype>
+#include <unordered_map>
+#include <vector>
+
+#include "runtime/api/runtime.h"
+#include "runtime/core/internal.h"
+
+namespace rt {
+namespace internal {
+
+std::string UpperName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return out;
+}
+
+}  // namespace internal
+
+namespace {
+
+// Hashes and compares names as if upper-cased, so a lookup needs no copy.
+struct CaseInsensitiveHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const {
+    size_t h = 14695981039346656037ull;
+    for (char c : s) {
+      h ^= static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c)));
+      h *= 1099511628211ull;
+    }
+    return h;
+  }
+};
+struct CaseInsensitiveEqual {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+      if (std::toupper(static_cast<unsigned char>(a[i])) !=
+          std::toupper(static_cast<unsigned char>(b[i])))
+        return false;
+    }
+    return true;
+  }
+};
+
+// Per name, the stack of registrations; the last one is in force.
+using Registry = std::unordered_map<std::string, std::vector<const FunctionEntry*>,
+                                    CaseInsensitiveHash, CaseInsensitiveEqual>;
+
+Registry& TheRegistry() {
+  static Registry registry;
+  return registry;
+}
+
+}  // namespace
+
+void RegisterFunctions(std::span<const FunctionEntry> table) {
+  Registry& registry = TheRegistry();
+  for (const FunctionEntry& entry : table) {
+    registry[internal::UpperName(entry.name)].push_back(&entry);
+  }
+}
+
+void WithdrawFunctions(std::span<const FunctionEntry> table) {
+  Registry& registry = TheRegistry();
+  for (const FunctionEntry& entry : table) {
+    auto it = registry.find(std::string_view(entry.name));
+    if (it == registry.end()) continue;
+    auto& stack = it->second;
+    std::erase(stack, &entry);
+    if (stack.empty()) registry.erase(it);
+  }
+}
+
+const FunctionEntry* FindFunction(std::string_view name) {
+  Registry& registry = TheRegistry();
+  auto it = registry.find(name);
+  return it == registry.end() ? nullptr : it->second.back();
+}
+
+Value CallEntry(const FunctionEntry& entry, std::span<const Value> args) {
+  Frame frame(entry.name, args);
+  return entry.fn(frame);
+}
+
+Value Call(std::string_view name, std::span<const Value> args) {
+  const FunctionEntry* entry = FindFunction(name);
+  if (!entry) {
+    Raise(ErrorInfo{.description = "undefined function: " + internal::UpperName(name),
+                    .operation = std::string(name),
+                    .gen_code = kErrUndefined});
+  }
+  return CallEntry(*entry, args);
+}
+
+Value Call(std::string_view name, std::initializer_list<Value> args) {
+  return Call(name, std::span<const Value>(args.begin(), args.size()));
+}
+
+}  // namespace rt
