@@ -1,6 +1,7 @@
 // Start-up of the runtime: registers the built-in functions and classes of
 // every concern once.
 #include "runtime/api/runtime.h"
+#include "runtime/console/get_class.h"
 #include "runtime/core/internal.h"
 
 namespace rt {
@@ -10,6 +11,7 @@ void InitRuntime() {
   if (done) return;
   done = true;
   internal::RegisterErrorClass();
+  RegisterGetClass();
 }
 
 }  // namespace rt
