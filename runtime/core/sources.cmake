@@ -11,4 +11,5 @@ set(RUNTIME_CORE_SOURCES
   core/class.cc
   core/loader.cc
   core/init.cc
+  core/operators.cc
 )
