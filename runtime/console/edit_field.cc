@@ -209,8 +209,15 @@ void EditField::ParsePicture(std::string_view picture, const Value& v,
       if (!tmpl.empty()) {
         template_ = tmpl;
       } else {
+        // Ten integer positions, more when the value needs them.
         double n = v.num();
-        template_ = std::string(10, '9');
+        size_t digits = 10;
+        if (std::isfinite(n)) {
+          char text[400];
+          std::snprintf(text, sizeof text, "%.0f", std::trunc(n));
+          digits = std::max(digits, std::string_view(text).size());
+        }
+        template_ = std::string(digits, '9');
         if (std::isfinite(n) && n != std::floor(n)) template_ += ".99";
       }
       break;

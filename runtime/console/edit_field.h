@@ -22,7 +22,8 @@
 // A blank may be typed on any position that is not a logical one.
 //
 // Default templates when the picture gives none: a character value gets one
-// "X" per character; a numeric value ten digit positions, plus a decimal point
+// "X" per character; a numeric value ten digit positions (more when its
+// integer part has more digits, sign included), plus a decimal point
 // and two decimal positions when the value is not a whole number; a date the
 // date format in force with every letter a digit position ("mm/dd/yyyy" gives
 // "99/99/9999"); a logical "L".

@@ -193,11 +193,10 @@ Value New(Frame& f) {
   o.var(kHasFocus) = false;
   // The buffer is shown before the field ever takes the focus; a field whose
   // variable cannot be edited shows nothing until then.
-  if (block.is_block()) {
-    Value v = ReadVariable(o);
-    if (EditField::CanEdit(v)) State(o).field.Load(v, PictureOf(o), CurrentDateSettings());
-  }
+  Value v = block.is_block() ? ReadVariable(o) : Value();
+  if (EditField::CanEdit(v)) State(o).field.Load(v, PictureOf(o), CurrentDateSettings());
   SyncOut(o);
+  o.var(kType) = std::string(1, v.type_letter());
   return get;
 }
 
@@ -221,6 +220,11 @@ Value KillFocus(Frame& f) {
   Object& o = Self(f);
   SyncIn(o);
   o.var(kHasFocus) = false;
+  // The field shows what its variable holds once it loses the focus, so an
+  // edit that was never stored (a field left with Esc, a killed read) does
+  // not stay on the screen as if it were the value.
+  Value v = o.var(kBlockVar).is_block() ? ReadVariable(o) : Value();
+  if (EditField::CanEdit(v)) State(o).field.Load(v, PictureOf(o), CurrentDateSettings());
   SyncOut(o);
   Draw(o);
   return f.self();

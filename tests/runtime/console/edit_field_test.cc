@@ -97,6 +97,7 @@ const KeyCase kKeyCases[] = {
     {"negative", 0, "9999", "-5", "-5  ", 3, false, -5},
     {"letter rejected", 5, "999", "a", "  5", 1, false, 5},
     {"too wide shows stars", 123456, "999", "", "***", 1, false, Value()},
+    {"default widens for a big number", -123456789012.0, "", "", "-123456789012", 1, false, -123456789012.0},
     {"thousands separators", 1234567, "9,999,999", "", "1,234,567", 1, false, 1234567},
     {"separator hidden", 12, "9,999", "", "   12", 1, false, 12},
     {"integer then point", 0, "99999.99", "12.", "   12.  ", 7, false, 12},

@@ -105,6 +105,10 @@ TEST_F(GetClassTest, ImpossibleDateIsNeverStored) {
   Send(get, "home");
   EXPECT_EQ(GetVar(get, "pos").num(), 1);
   EXPECT_FALSE(GetVar(get, "typeOut").is_true());
+  // Leaving the field shows the stored value, not the edit that was refused.
+  Send(get, "killFocus");
+  EXPECT_EQ(GetVar(get, "buffer").str(), "01/02/2026");
+  EXPECT_EQ(console::RowText(1).substr(0, 10), "01/02/2026");
 }
 
 TEST_F(GetClassTest, DisplayUsesTheWrittenPosAndTheFocusColours) {
@@ -208,6 +212,7 @@ TEST_F(GetClassTest, DatesAgreeWithDtocAndCtod) {
 TEST_F(GetClassTest, ErrorsNameTheFault) {
   CellPtr var = NewCell();  // NIL cannot be edited
   Value get = NewGet(0, 0, var);
+  EXPECT_EQ(GetVar(get, "type").str(), "U");
   EXPECT_TRUE(ExactlyEqual(Send(get, "display"), get));
   try {
     Send(get, "setFocus");
