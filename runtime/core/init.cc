@@ -1,5 +1,6 @@
 // Start-up of the runtime: registers the built-in functions and classes of
 // every concern once.
+#include "runtime/api/console.h"
 #include "runtime/api/runtime.h"
 #include "runtime/console/get_class.h"
 #include "runtime/core/internal.h"
@@ -12,6 +13,7 @@ void InitRuntime() {
   done = true;
   internal::RegisterErrorClass();
   RegisterGetClass();
+  console::RegisterConsoleBuiltins();
 }
 
 }  // namespace rt
