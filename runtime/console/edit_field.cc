@@ -138,6 +138,10 @@ DateTextKind ParseDateText(std::string_view text, std::string_view format,
     }
     ++filled_runs;
     size_t last = piece.find_last_not_of(' ');
+    if (last - first >= 9) {  // more digits than any date part has
+      bad = true;
+      continue;
+    }
     int number = 0;
     for (size_t k = first; k <= last; ++k) {
       if (!IsDigit(piece[k])) {
@@ -293,9 +297,8 @@ std::string EditField::LayOut(const Value& v) const {
       bool fits = std::isfinite(n);
       std::string int_part, dec_part;
       if (fits) {
-        char text[400];
-        std::snprintf(text, sizeof text, "%.*f", decimals, n);
-        std::string s = text;
+        std::string s(std::snprintf(nullptr, 0, "%.*f", decimals, n), '\0');
+        std::snprintf(s.data(), s.size() + 1, "%.*f", decimals, n);
         size_t dot = s.find('.');
         int_part = s.substr(0, dot);
         if (dot != std::string::npos) dec_part = s.substr(dot + 1);

@@ -2,6 +2,7 @@
 // editing logic of EditField, drawn through the console.
 #include "runtime/console/get_class.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <memory>
@@ -70,16 +71,22 @@ std::string PictureOf(Object& o) {
   return p.is_string() ? p.str() : std::string();
 }
 
+// A number as an int, held within a range any screen position fits in (a
+// huge or non-finite number must not overflow the conversion).
+int ToInt(double n) {
+  if (!std::isfinite(n)) return 0;
+  return static_cast<int>(std::clamp(n, -1e6, 1e6));
+}
+
 int IntVar(Object& o, size_t index) {
   const Value& v = o.var(index);
-  return v.is_number() && std::isfinite(v.num()) ? static_cast<int>(v.num()) : 0;
+  return v.is_number() ? ToInt(v.num()) : 0;
 }
 
 // Takes in what a caller assigned to pos and buffer since the last message.
 void SyncIn(Object& o) {
   EditField& field = State(o).field;
-  if (o.var(kPos).is_number() && std::isfinite(o.var(kPos).num()))
-    field.set_pos(static_cast<int>(o.var(kPos).num()));
+  if (o.var(kPos).is_number()) field.set_pos(IntVar(o, kPos));
   const Value& buffer = o.var(kBuffer);
   if (buffer.is_string() && buffer.str() != field.buffer())
     field.set_buffer(buffer.str());
@@ -288,8 +295,8 @@ Value PosInBuffer(Frame& f) {
   const Value& row = f.arg(0);
   const Value& col = f.arg(1);
   if (!row.is_number() || !col.is_number()) return 0;
-  if (static_cast<int>(row.num()) != IntVar(o, kRow)) return 0;
-  return State(o).field.PosAt(static_cast<int>(col.num()), IntVar(o, kCol));
+  if (ToInt(row.num()) != IntVar(o, kRow)) return 0;
+  return State(o).field.PosAt(ToInt(col.num()), IntVar(o, kCol));
 }
 
 Value Insert(Frame& f) {

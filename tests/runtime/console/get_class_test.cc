@@ -129,6 +129,12 @@ TEST_F(GetClassTest, DisplayUsesTheWrittenPosAndTheFocusColours) {
   SetVar(get, "pos", 4);
   Send(get, "display");
   EXPECT_EQ(console::CursorCol(), 23);
+  // A position past the field lands on its last position.
+  SetVar(get, "pos", 1e300);
+  Send(get, "display");
+  EXPECT_EQ(console::CursorCol(), 25);
+  EXPECT_EQ(GetVar(get, "pos").num(), 6);
+  SetVar(get, "pos", 4);
   Send(get, "insert", {"X"});
   EXPECT_EQ(console::RowText(5).substr(20, 6), "abcXde");
   EXPECT_EQ(console::CursorCol(), 24);
