@@ -3,6 +3,13 @@
 #include "module/registry.h"
 
 #include "module/export.h"
+#include "reader/apply_key.h"
+#include "reader/events.h"
+#include "reader/read_status.h"
+#include "reader/readers.h"
+#include "reader/set_keys.h"
+#include "reader/status_line.h"
+#include "reader/validation.h"
 
 namespace vornex {
 namespace {
@@ -11,6 +18,31 @@ namespace {
 // when its function is built.
 constexpr rt::FunctionEntry kPublicFunctions[] = {
     {"VORNEX", 0, false, &Vornex},
+    {"READMODAL", 2, false, &ReadModal},
+    {"GETREADER", 1, false, &GetReader},
+    {"GETAPPLYKEY", 2, false, &GetApplyKey},
+    {"GETPREVALIDATE", 1, false, &GetPreValidate},
+    {"GETPOSTVALIDATE", 1, false, &GetPostValidate},
+    {"GETDOSETKEY", 2, false, &GetDoSetKey},
+    {"GETACTIVE", 1, false, &GetActive},
+    {"UPDATED", 0, false, &Updated},
+    {"READEXIT", 1, false, &ReadExit},
+    {"READINSERT", 1, false, &ReadInsert},
+    {"READKILL", 1, false, &ReadKill},
+    {"READUPDATED", 1, false, &ReadUpdated},
+    {"READVAR", 1, false, &ReadVar},
+    {"DISPSCOREBOARD", 0, false, &DispScoreboard},
+    {"RANGECHECK", 3, false, &RangeCheck},
+    {"GETEVENTREADER", 1, false, &GetEventReader},
+    {"GETHANDLEEVENT", 5, false, &GetHandleEvent},
+    {"GETDOSETEVENT", 5, false, &GetDoSetEvent},
+    {"GETLASTACTIVE", 0, false, &GetLastActive},
+    {"GETKILLACTIVE", 0, false, &GetKillActive},
+    {"GETLIST", 0, false, &GetList},
+    {"GETLISTPOS", 0, false, &GetListPos},
+    {"GETENABLEEVENTS", 1, false, &GetEnableEvents},
+    {"GETTOMOUSEPOS", 2, false, &GetToMousePos},
+    {"READSTATUS", 0, true, &ReadStatus},
 };
 
 }  // namespace
