@@ -36,38 +36,72 @@ constexpr int kEscapeWaitMs = 40;
 
 constexpr char kMouseOn[] = "\x1b[?1000h\x1b[?1006h";
 constexpr char kMouseOff[] = "\x1b[?1006l\x1b[?1000l";
+// Asks the terminal to report keys it otherwise cannot tell apart (such as
+// Ctrl+Backspace) in the "modify other keys" form; terminals that do not
+// know the request ignore it.
+constexpr char kModifyKeysOn[] = "\x1b[>4;1m";
+constexpr char kModifyKeysOff[] = "\x1b[>4;0m";
 
 // Set while ncurses owns the terminal; read by the exit and signal handlers.
 volatile sig_atomic_t g_active = 0;
 volatile sig_atomic_t g_mouse_on = 0;
 SCREEN* g_screen = nullptr;
 
+// What a signal handler needs to give the terminal back without calling
+// into ncurses or the allocator (neither is safe inside a handler): the
+// terminal modes from before the start, and the bytes that leave the
+// alternate screen, show the cursor and reset colours and reporting modes.
+struct termios g_saved_modes;
+bool g_have_saved_modes = false;
+char g_reset_bytes[512];
+
 void WriteRaw(const char* s) {
   ssize_t ignored = write(STDOUT_FILENO, s, std::strlen(s));
   (void)ignored;
 }
 
-// Gives the terminal back.  Called from the back end, at exit and from the
-// signal handlers; runs at most once per start.
+void AppendCapability(const char* name, std::string* out) {
+  const char* cap = tigetstr(const_cast<char*>(name));
+  if (cap != nullptr && cap != reinterpret_cast<char*>(-1)) out->append(cap);
+}
+
+void PrepareSignalReset() {
+  std::string bytes = std::string(kMouseOff) + kModifyKeysOff;
+  AppendCapability("sgr0", &bytes);
+  AppendCapability("cnorm", &bytes);
+  AppendCapability("rmcup", &bytes);
+  if (bytes.size() >= sizeof g_reset_bytes) bytes.resize(sizeof g_reset_bytes - 1);
+  std::memcpy(g_reset_bytes, bytes.c_str(), bytes.size() + 1);
+}
+
+// Gives the terminal back through ncurses.  Called from the back end and at
+// exit; runs at most once per start.
 void RestoreNow() {
   if (!g_active) return;
   g_active = 0;
   if (g_mouse_on) WriteRaw(kMouseOff);
   g_mouse_on = 0;
+  WriteRaw(kModifyKeysOff);
   endwin();
 }
 
 void OnFatalSignal(int sig) {
-  RestoreNow();
+  if (g_active) {
+    g_active = 0;
+    WriteRaw(g_reset_bytes);
+    if (g_have_saved_modes) tcsetattr(STDIN_FILENO, TCSANOW, &g_saved_modes);
+  }
   std::signal(sig, SIG_DFL);
   std::raise(sig);
 }
 
-void InstallHandlersOnce() {
-  static bool installed = false;
-  if (installed) return;
-  installed = true;
-  std::atexit(&RestoreNow);
+void InstallHandlers() {
+  static bool at_exit = false;
+  if (!at_exit) {
+    at_exit = true;
+    std::atexit(&RestoreNow);
+  }
+  // After newterm, which installs handlers of its own for some of these.
   for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGABRT, SIGSEGV, SIGBUS, SIGFPE}) {
     struct sigaction sa;
     std::memset(&sa, 0, sizeof sa);
@@ -257,6 +291,7 @@ std::unique_ptr<Backend> StartTerminalBackend(int* screen_rows, int* screen_cols
     return nullptr;
   }
   ChooseUtf8Locale();
+  g_have_saved_modes = tcgetattr(STDIN_FILENO, &g_saved_modes) == 0;
   if (g_screen != nullptr) {
     delscreen(g_screen);
     g_screen = nullptr;
@@ -275,7 +310,8 @@ std::unique_ptr<Backend> StartTerminalBackend(int* screen_rows, int* screen_cols
     *error = SizeMessage(rows, cols);
     return nullptr;
   }
-  InstallHandlersOnce();
+  PrepareSignalReset();
+  InstallHandlers();
   cbreak();
   noecho();
   nonl();
@@ -289,6 +325,8 @@ std::unique_ptr<Backend> StartTerminalBackend(int* screen_rows, int* screen_cols
     tcsetattr(STDIN_FILENO, TCSANOW, &t);
   }
   if (has_colors()) start_color();
+  fflush(stdout);
+  WriteRaw(kModifyKeysOn);
   *screen_rows = LINES;
   *screen_cols = COLS;
   return std::make_unique<CursesBackend>();
