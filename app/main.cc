@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "runtime/api/console.h"
 #include "runtime/api/runtime.h"
 
 namespace {
@@ -30,6 +31,44 @@ void PrintError(const std::string& message, const std::vector<rt::ChainEntry>& c
   }
 }
 
+// --- Console set-up and tear-down (--headless, --keys, --mouse, --dump) ---
+
+// Chooses the back end, queues the --keys script and turns the mouse on.
+// Returns false with `error` filled when the run cannot start.
+bool StartConsole(const morbhost::Options& options, std::string* error) {
+  if (options.headless) {
+    rt::console::UseHeadless();
+  } else if (!rt::console::UseTerminal(error)) {
+    return false;
+  }
+  if (!rt::console::QueueKeys(options.keys, error)) {
+    rt::console::RestoreTerminal();
+    *error = "--keys: " + *error;
+    return false;
+  }
+  if (options.mouse) rt::console::SetMouseEnabled(true);
+  return true;
+}
+
+// Gives the terminal back and writes the final screen to the --dump file.
+// Returns false when the dump cannot be written.
+bool StopConsole(const morbhost::Options& options) {
+  rt::console::RestoreTerminal();
+  if (options.dump_path.empty()) return true;
+  const std::string screen = rt::console::DumpScreen();
+  std::FILE* f = std::fopen(options.dump_path.c_str(), "w");
+  bool written = f != nullptr && std::fwrite(screen.data(), 1, screen.size(), f) == screen.size();
+  if (f != nullptr && std::fclose(f) != 0) written = false;
+  if (!written) {
+    std::fprintf(stderr, "morbhost: cannot write the screen dump to %s\n",
+                 options.dump_path.c_str());
+    return false;
+  }
+  return true;
+}
+
+// --- end of console set-up ---
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -49,6 +88,10 @@ int main(int argc, char** argv) {
   if (options.support_path.empty()) options.support_path = dir + "/libsupport.so";
 
   rt::InitRuntime();
+  if (!StartConsole(options, &error)) {
+    std::fprintf(stderr, "morbhost: %s\n", error.c_str());
+    return 2;
+  }
   std::vector<std::string> results;
   std::vector<rt::ChainEntry> chain;
   void* support = nullptr;
@@ -74,10 +117,11 @@ int main(int argc, char** argv) {
         rt::Call("VORNEX");
       },
       &error, &chain);
+  const bool dumped = StopConsole(options);
   for (const std::string& line : results) std::printf("%s\n", line.c_str());
   std::fflush(stdout);
   if (!ok) PrintError(error, chain);
   rt::UnloadModule(module);
   rt::UnloadModule(support);
-  return ok ? 0 : 1;
+  return ok && dumped ? 0 : 1;
 }
