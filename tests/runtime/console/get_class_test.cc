@@ -8,6 +8,7 @@
 
 #include "runtime/api/console.h"
 #include "runtime/api/runtime.h"
+#include "runtime/core/builtins.h"
 
 namespace rt {
 namespace {
@@ -24,7 +25,8 @@ class GetClassTest : public ::testing::Test {
  protected:
   void SetUp() override {
     InitRuntime();
-    RegisterGetClass();
+    // DTOC and CTOD are compared with below.
+    if (!FindFunction("DTOC")) RegisterCoreBuiltins();
     console::UseHeadless(25, 80);
     SetSetting(kSetDateFormat, "mm/dd/yyyy");
     SetSetting(kSetEpoch, 1900);
