@@ -12,4 +12,10 @@ set(RUNTIME_CORE_SOURCES
   core/loader.cc
   core/init.cc
   core/operators.cc
+  core/builtins.cc
+  core/builtins_values.cc
+  core/builtins_strings.cc
+  core/builtins_dates.cc
+  core/builtins_arrays.cc
+  core/builtins_calls.cc
 )

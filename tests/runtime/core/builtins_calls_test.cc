@@ -130,3 +130,37 @@ TEST_F(CallBuiltins, TypeEvaluatesUnderItsOwnErrorBlock) {
 }
 
 }  // namespace
+
+namespace {
+
+// The built-ins as the module's code writes them, through the expression
+// compiler: five-argument AEVAL, ASCAN with a block, TRANSFORM then LTRIM.
+TEST_F(CallBuiltins, IdiomsOfTheLanguage) {
+  struct IdiomCase {
+    const char* text;
+    const char* want;  // literal form of the result
+  };
+  const IdiomCase cases[] = {
+      {"LEN(ARRAY(3))", "3"},
+      {"EVAL({|x| IIf(x == NIL, 'none', x)})", "\"none\""},
+      {"AEVAL({1, 2, 3}, {|x, i| x := i * 10}, NIL, NIL, .T.)", "{10, 20, 30}"},
+      {"ASCAN({1, 'a', 2}, {|x| ValType(x) != 'N'})", "2"},
+      {"LTRIM(TRANSFORM(10, ''))", "\"10\""},
+      {"ALLTRIM(STR(42))", "\"42\""},
+      {"DTOC(CTOD(''))", "\"  /  /    \""},
+      {"EMPTY(CTOD('02/30/2026'))", ".T."},
+      {"MAX(0, 3 - 5)", "0"},
+      {"EMPTY(SPACE(LEN(NATIONMSG(9)))) .AND. LEN(NATIONMSG(9)) > 0", ".T."},
+  };
+  for (const IdiomCase& c : cases) {
+    std::string message;
+    std::vector<rt::ChainEntry> chain;
+    Value got;
+    ASSERT_TRUE(rt::RunProtected([&] { got = rt::MacroEval(c.text); },
+                                 &message, &chain))
+        << c.text << " raised: " << message;
+    EXPECT_EQ(rt::ToLiteral(got), c.want) << c.text;
+  }
+}
+
+}  // namespace
