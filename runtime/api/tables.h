@@ -8,6 +8,7 @@
 #ifndef RUNTIME_API_TABLES_H_
 #define RUNTIME_API_TABLES_H_
 
+#include <string>
 #include <string_view>
 
 #include "runtime/api/value.h"
@@ -26,6 +27,17 @@ int FieldIndex(int area, std::string_view name);
 // Reads / writes field `index` (1-based) of the current record of an area.
 Value GetField(int area, int index);
 void PutField(int area, int index, const Value& v);
+
+// The directory where table and bag names without a directory are looked
+// up and created (`morbhost --data DIR`; "./data" by default).
+void SetDataDirectory(std::string dir);
+const std::string& DataDirectory();
+
+// Writes back every buffered record, makes every table and bag durable and
+// closes all work areas.  For the host's exit paths (an unhandled error
+// included); also run automatically at process exit.  Never raises: a
+// storage failure is reported on stderr.
+void CloseAllAreas();
 
 }  // namespace rt::tables
 

@@ -4,6 +4,7 @@
 #include "runtime/api/runtime.h"
 #include "runtime/console/get_class.h"
 #include "runtime/core/internal.h"
+#include "runtime/tables/table_builtins.h"
 
 namespace rt {
 
@@ -14,6 +15,7 @@ void InitRuntime() {
   internal::RegisterErrorClass();
   RegisterGetClass();
   console::RegisterConsoleBuiltins();
+  RegisterTableBuiltins();
 }
 
 }  // namespace rt
