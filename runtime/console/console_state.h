@@ -38,8 +38,12 @@ struct ConsoleState {
   Value last_p1;
   Value last_p2;
 
-  // Headless polls in a row that found the queues empty (see input.cc).
+  // Headless polls in a row that found the queues empty with nothing drawn
+  // in between, since when, and the screen generation they started at (see
+  // input.cc).
   long empty_polls = 0;
+  std::chrono::steady_clock::time_point empty_since;
+  unsigned long empty_generation = 0;
 };
 
 ConsoleState& State();

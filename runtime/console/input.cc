@@ -10,11 +10,13 @@
 namespace rt::console {
 namespace {
 
-// A headless program that polls this many times in a row without finding
-// input is taken to wait for keys that can never come.  Far more than any
-// program polls between two keys it really expects, yet only a fraction of a
-// second of work, so such a run ends with an error instead of hanging.
-constexpr long kMaxEmptyPolls = 200000;
+// A headless program that polls this many times in a row, for this long,
+// without finding input and without drawing anything in between, is taken to
+// wait for keys that can never come: the run ends with an error instead of
+// hanging.  A long job that polls for Esc while showing its progress never
+// trips this, as its drawing restarts the count.
+constexpr long kMaxEmptyPolls = 100000;
+constexpr auto kMaxEmptyPollTime = std::chrono::milliseconds(500);
 
 [[noreturn]] void RaiseNoKeys(const char* operation, const char* what) {
   ErrorInfo info;
@@ -38,6 +40,20 @@ bool PopQueued(ConsoleState& s, InputEvent* out) {
   return false;
 }
 
+// Counts one empty headless poll; raises once the program is plainly stuck.
+void CountEmptyPoll(ConsoleState& s, const char* operation) {
+  const auto now = std::chrono::steady_clock::now();
+  if (s.empty_polls == 0 || s.screen.generation() != s.empty_generation) {
+    s.empty_polls = 0;
+    s.empty_since = now;
+    s.empty_generation = s.screen.generation();
+  }
+  if (++s.empty_polls > kMaxEmptyPolls && now - s.empty_since > kMaxEmptyPollTime) {
+    s.empty_polls = 0;
+    RaiseNoKeys(operation, "the program keeps polling for keys but the key queue is empty");
+  }
+}
+
 bool Wanted(const ConsoleState& s, const InputEvent& e, bool keys_only) {
   return e.kind == InputEvent::kKey || (!keys_only && s.mouse);
 }
@@ -57,10 +73,7 @@ bool TakeInput(int timeout_ms, bool keys_only, const char* operation,
   }
   if (!s.backend->interactive()) {
     if (timeout_ms < 0) RaiseNoKeys(operation, "the program waits for a key but the key queue is empty");
-    if (++s.empty_polls > kMaxEmptyPolls) {
-      s.empty_polls = 0;
-      RaiseNoKeys(operation, "the program keeps polling for keys but the key queue is empty");
-    }
+    CountEmptyPoll(s, operation);
     return false;
   }
   using Clock = std::chrono::steady_clock;
@@ -95,10 +108,7 @@ bool PeekKey(Key* out) {
   }
   if (!s.backend->interactive()) {
     // A loop waiting for NEXTKEY() to change would never end headless.
-    if (++s.empty_polls > kMaxEmptyPolls) {
-      s.empty_polls = 0;
-      RaiseNoKeys("NEXTKEY", "the program keeps polling for keys but the key queue is empty");
-    }
+    CountEmptyPoll(s, "NEXTKEY");
     return false;
   }
   // Read what the terminal has now, without waiting, and keep it.

@@ -20,6 +20,7 @@ void ScreenBuffer::Write(int row, int col, std::string_view text, Attr attr) {
     cells_[Index(row, static_cast<int>(c))] = Cell{text[i], attr};
   }
   dirty_[static_cast<size_t>(row)] = true;
+  ++generation_;
 }
 
 bool ScreenBuffer::Clip(int* top, int* left, int* bottom, int* right) const {
@@ -52,6 +53,7 @@ void ScreenBuffer::Scroll(int top, int left, int bottom, int right,
     }
     dirty_[static_cast<size_t>(top + r)] = true;
   }
+  ++generation_;
 }
 
 std::string ScreenBuffer::Save(int top, int left, int bottom, int right) const {
@@ -78,6 +80,7 @@ void ScreenBuffer::Restore(int top, int left, int bottom, int right,
       dirty_[static_cast<size_t>(r)] = true;
     }
   }
+  ++generation_;
 }
 
 void ScreenBuffer::Resize(int rows, int cols, Attr fill) {
@@ -93,6 +96,7 @@ void ScreenBuffer::Resize(int rows, int cols, Attr fill) {
   cols_ = cols;
   cells_ = std::move(cells);
   dirty_.assign(static_cast<size_t>(rows), true);
+  ++generation_;
   SetCursor(cursor_row_, cursor_col_);
 }
 

@@ -61,6 +61,10 @@ class ScreenBuffer {
   std::vector<bool> TakeDirtyRows();
   void MarkAllDirty();
 
+  // Grows by one with every change of the cells (writes, scrolls, restores,
+  // resizes), so callers can tell whether anything was drawn in between.
+  unsigned long generation() const { return generation_; }
+
   // The bytes of a row, full width.
   std::string RowBytes(int row) const;
 
@@ -78,6 +82,7 @@ class ScreenBuffer {
   std::vector<bool> dirty_;
   int cursor_row_ = 0;
   int cursor_col_ = 0;
+  unsigned long generation_ = 0;
 };
 
 }  // namespace rt::console

@@ -1,6 +1,7 @@
 // The keyboard and event built-ins over a queued key script.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 #include "runtime/api/console.h"
@@ -68,6 +69,17 @@ TEST_F(InputTest, WaitingOnAnEmptyHeadlessQueueIsAnErrorNotAHang) {
   // A polling loop that can never see a key ends too.
   EXPECT_EQ(RaisedCode([] { while (Call("INKEY").num() == 0) {} }, &description), kErrNoKeys);
   EXPECT_EQ(RaisedCode([] { while (Call("NEXTKEY").num() == 0) {} }, &description), kErrNoKeys);
+}
+
+TEST_F(InputTest, AJobThatPollsForKeysWhileDrawingIsNotStuck) {
+  rttest::StartHeadless();
+  const auto start = std::chrono::steady_clock::now();
+  long polls = 0;
+  // Well past both limits of a stuck poller: many polls, and over a second.
+  while (polls < 300000 || std::chrono::steady_clock::now() - start < std::chrono::seconds(1)) {
+    ASSERT_EQ(Call("INKEY").num(), 0);
+    if (++polls % 1000 == 0) WriteAt(0, 0, std::to_string(polls), CurrentColor());
+  }
 }
 
 TEST_F(InputTest, AppeventReportsEventCodesClicksAndTheWindow) {

@@ -50,6 +50,18 @@ TEST(ColorStrings, ParseIntoPaletteSlots) {
   }
 }
 
+TEST(ColorStrings, CanonicalTextParsesBackToTheSameColour) {
+  for (int a = 0; a < 256; ++a) {
+    Palette p = DefaultPalette();
+    p.slot[kEnhanced] = static_cast<Attr>(a);
+    const std::string text = FormatColorString(p);
+    Palette back{};
+    std::string error;
+    ASSERT_TRUE(ParseColorString(text, &back, &error)) << text << ": " << error;
+    EXPECT_EQ(back.slot[kEnhanced], a) << text;
+  }
+}
+
 TEST_F(ScreenTest, DispoutWritesAtTheCursorAndMovesIt) {
   Call("SETPOS", {2, 3});
   Call("DISPOUT", {"Hello"});
