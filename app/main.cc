@@ -11,6 +11,7 @@
 #include "app/options.h"
 #include "runtime/api/console.h"
 #include "runtime/api/runtime.h"
+#include "runtime/api/tables.h"
 
 namespace {
 
@@ -36,7 +37,8 @@ void PrintError(const std::string& message, const std::vector<rt::ChainEntry>& c
 // Chooses the back end, queues the --keys script and turns the mouse on.
 // Returns false with `error` filled when the run cannot start.
 bool StartConsole(const morbhost::Options& options, std::string* error) {
-  if (options.headless) {
+  // Without a terminal to take over (a pipe, a CI job) the run is headless.
+  if (options.headless || !isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
     rt::console::UseHeadless();
   } else if (!rt::console::UseTerminal(error)) {
     return false;
@@ -88,6 +90,7 @@ int main(int argc, char** argv) {
   if (options.support_path.empty()) options.support_path = dir + "/libsupport.so";
 
   rt::InitRuntime();
+  rt::tables::SetDataDirectory(options.data_dir);
   if (!StartConsole(options, &error)) {
     std::fprintf(stderr, "morbhost: %s\n", error.c_str());
     return 2;
@@ -117,6 +120,9 @@ int main(int argc, char** argv) {
         rt::Call("VORNEX");
       },
       &error, &chain);
+  // Tables are flushed and closed on every path, an error included; then the
+  // terminal is given back (and the screen dumped) before anything is printed.
+  rt::tables::CloseAllAreas();
   const bool dumped = StopConsole(options);
   for (const std::string& line : results) std::printf("%s\n", line.c_str());
   std::fflush(stdout);

@@ -2,6 +2,7 @@
 // when it loads and unloads the library.
 #include "module/registry.h"
 
+#include "blocks/access_blocks.h"
 #include "module/export.h"
 #include "reader/apply_key.h"
 #include "reader/events.h"
@@ -18,6 +19,12 @@ namespace {
 // when its function is built.
 constexpr rt::FunctionEntry kPublicFunctions[] = {
     {"VORNEX", 0, false, &Vornex},
+    {"FIELDBLOCK", 1, false, &FieldBlock},
+    {"FIELDWBLOCK", 2, false, &FieldWBlock},
+    {"MEMVARBLOCK", 1, false, &MemvarBlock},
+    {"ANCHORCB", 1, false, &AnchorCb},
+    {"SCATTER", 1, false, &Scatter},
+    {"GATHER", 1, false, &Gather},
     {"READMODAL", 2, false, &ReadModal},
     {"GETREADER", 1, false, &GetReader},
     {"GETAPPLYKEY", 2, false, &GetApplyKey},
