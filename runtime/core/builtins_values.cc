@@ -23,7 +23,7 @@ double RoundDecimals(double n, int dec) {
   // half it stands for, without moving any value that is really below it.
   double r = std::floor(x + 0.5 + x * 4 * DBL_EPSILON);
   r = dec >= 0 ? r / scale : r * scale;
-  return n < 0 ? -r : r;
+  return n < 0 && r != 0 ? -r : r;  // no negative zero
 }
 
 std::string FormatFixed(double n, int len, int dec) {
@@ -45,7 +45,7 @@ std::string FormatFixed(double n, int len, int dec) {
 
 std::string FormatDefault(double n) {
   if (!std::isfinite(n)) return std::string(10, '*');
-  std::string text = NumberToText(n);
+  std::string text = NumberToText(n == 0 ? 0.0 : n);  // no "-0"
   if (text.find_first_of("eE") != std::string::npos) {
     return std::string(10, '*');  // too large (or small) for plain digits
   }
@@ -288,7 +288,10 @@ Value FnMin(Frame& f) { return Extreme(f, "MIN", false); }
 
 Value FnAbs(Frame& f) { return std::fabs(NumArg(f, 1, "ABS")); }
 
-Value FnInt(Frame& f) { return std::trunc(NumArg(f, 1, "INT")); }
+Value FnInt(Frame& f) {
+  double n = std::trunc(NumArg(f, 1, "INT"));
+  return n == 0 ? 0.0 : n;  // INT(-0.5) is 0, not -0
+}
 
 Value FnRound(Frame& f) {
   double n = NumArg(f, 1, "ROUND");

@@ -56,6 +56,9 @@ TEST_F(ValueBuiltins, StrPadsToWidthAndRoundsHalfAway) {
       {"STR", {3.14159, 6, 2}, "  3.14"},
       {"STR", {2.675, 5, 2}, " 2.68"},  // 2.675 is 2.67499... in binary
       {"STR", {-0.004, 5, 2}, " 0.00"},  // no "-0.00"
+      {"STR", {-0.0}, "         0"},
+      {"STR", {rt::Call("INT", {-0.5})}, "         0"},
+      {"STR", {rt::Call("ROUND", {-0.4, 0})}, "         0"},
       {"STR", {1.5, 3}, "  2"},
       {"STR", {-1.5, 3}, " -2"},
       {"STR", {123, 2}, "**"},
