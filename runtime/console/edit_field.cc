@@ -358,7 +358,8 @@ void EditField::TakeFocus() {
   original_ = buffer_;
   if (!BufferValue(&original_value_)) original_value_ = loaded_value_;
   changed_ = false;
-  type_out_ = false;
+  // A field without a single editable position is typed full already.
+  type_out_ = slots_.empty();
   pos_ = slots_.empty() ? 1 : slots_[0] + 1;
 }
 

@@ -99,7 +99,9 @@ class EditField {
   void Reload(const Value& v, std::string_view picture,
               const DateSettings& dates);
   // Remembers the buffer as the one Undo restores and starts a new edit:
-  // changed and typeOut false, cursor on the first editable position.
+  // changed false, cursor on the first editable position, typeOut false
+  // unless the field has no editable position at all (nothing can be typed,
+  // so the field counts as typed full).
   void TakeFocus();
 
   // The value the buffer holds.  Returns false (and leaves *out alone) when

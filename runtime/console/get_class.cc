@@ -103,7 +103,8 @@ void SyncOut(Object& o) {
   o.var(kType) = std::string(1, field.type());
 }
 
-Value ReadVariable(Object& o) {
+// The value block; raises when the Get has none.
+const Value& ValueBlock(Object& o) {
   const Value& block = o.var(kBlockVar);
   if (!block.is_block()) {
     ErrorInfo info;
@@ -114,8 +115,10 @@ Value ReadVariable(Object& o) {
     info.gen_code = kErrArgument;
     Raise(std::move(info));
   }
-  return Eval(block, {});
+  return block;
 }
+
+Value ReadVariable(Object& o) { return Eval(ValueBlock(o), {}); }
 
 // The variable's value, checked to be one a Get edits.
 Value EditableValue(Object& o) {
@@ -217,8 +220,6 @@ Value SetFocus(Frame& f) {
   o.var(kOriginal) = v;
   o.var(kHasFocus) = true;
   SyncOut(o);
-  // A field without a single editable position is typed full already.
-  if (field.width() == 0) o.var(kTypeOut) = true;
   Draw(o);
   return f.self();
 }
@@ -255,7 +256,7 @@ Value Assign(Frame& f) {
   Value v;
   // A buffer that holds no value (an impossible date, a number that does
   // not read) leaves the variable as it was rather than storing a guess.
-  if (State(o).field.BufferValue(&v)) Eval(o.var(kBlockVar), {v});
+  if (State(o).field.BufferValue(&v)) Eval(ValueBlock(o), {v});
   return f.self();
 }
 
@@ -279,9 +280,7 @@ Value UpdateBuffer(Frame& f) {
 Value VarGet(Frame& f) { return ReadVariable(Self(f)); }
 
 Value VarPut(Frame& f) {
-  Object& o = Self(f);
-  ReadVariable(o);  // raises the same error when there is no block
-  return Eval(o.var(kBlockVar), {f.arg(0)});
+  return Eval(ValueBlock(Self(f)), {f.arg(0)});
 }
 
 Value BadDate(Frame& f) {

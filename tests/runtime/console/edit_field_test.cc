@@ -237,6 +237,7 @@ TEST(EditField, EmptyCharacterFieldIsTypedFull) {
   EditField f;
   f.Load(Value(""), "", DateSettings{});
   f.TakeFocus();
+  EXPECT_TRUE(f.type_out());
   f.Overstrike('a');
   EXPECT_TRUE(f.type_out());
   EXPECT_EQ(f.buffer(), "");
