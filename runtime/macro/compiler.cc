@@ -235,6 +235,30 @@ class SendPlace final : public Place {
   std::string message_;
 };
 
+// Nesting of evaluations -------------------------------------------------------
+
+// Deepest nesting of compiled blocks and macro texts running inside one
+// another.  A block or macro that calls itself without end would otherwise
+// exhaust the C++ stack; past the limit it raises an error instead.
+constexpr int kMaxEvalDepth = 1000;
+int g_eval_depth = 0;
+
+class EvalDepth {
+ public:
+  EvalDepth() {
+    if (++g_eval_depth > kMaxEvalDepth) {
+      --g_eval_depth;
+      RaiseCode(kErrInternal,
+                "evaluation nested deeper than " + std::to_string(kMaxEvalDepth) +
+                    " blocks or macros: a block or macro that calls itself without end?",
+                "&", {});
+    }
+  }
+  ~EvalDepth() { --g_eval_depth; }
+  EvalDepth(const EvalDepth&) = delete;
+  EvalDepth& operator=(const EvalDepth&) = delete;
+};
+
 // Blocks ---------------------------------------------------------------------
 
 // What every block value made from one block literal shares.
@@ -250,6 +274,7 @@ class CompiledBlock final : public Block {
       : code_(std::move(code)), captured_(std::move(captured)), name_(std::move(name)) {}
 
   Value Eval(std::span<const Value> args) override {
+    EvalDepth depth;
     Frame frame(name_, args);
     ScopePtr scope = captured_;
     if (code_->params > 0) {
@@ -277,7 +302,10 @@ class ExpressionBlock final : public Block {
  public:
   ExpressionBlock(Fn body, std::string source)
       : body_(std::move(body)), source_(std::move(source)) {}
-  Value Eval(std::span<const Value>) override { return body_(nullptr); }
+  Value Eval(std::span<const Value>) override {
+    EvalDepth depth;
+    return body_(nullptr);
+  }
   std::string_view name() const override { return "(macro)"; }
   std::string_view source() const override { return source_; }
 
@@ -374,7 +402,7 @@ class Compiler {
         return CompileBlock(n);
       case NodeKind::kName:
         if (auto param = FindParam(n.text)) {
-          auto [hops, index] = *param;
+          int hops = param->first, index = param->second;
           if (hops == 0) {
             return [index](const ScopePtr& s) { return s->cells[index]->value; };
           }
@@ -585,7 +613,7 @@ class Compiler {
   Fn CompileRef(const Node& target) {
     if (target.kind == NodeKind::kName) {
       if (auto param = FindParam(target.text)) {
-        auto [hops, index] = *param;
+        int hops = param->first, index = param->second;
         return [hops, index](const ScopePtr& s) {
           return Value::Reference(ParamCell(s, hops, index));
         };
