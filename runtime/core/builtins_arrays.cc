@@ -4,6 +4,7 @@
 // Blocks that these functions evaluate may change the array they walk (grow
 // it, shrink it, sort it): every step re-reads the array's current size, so a
 // block can never make the walk read past the end.
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 #include <vector>

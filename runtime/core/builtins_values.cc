@@ -100,7 +100,8 @@ Value FnLen(Frame& f) {
   RaiseArgError(1, "LEN", "character or array expected");
 }
 
-// Width and decimals of STR and STRZERO; nullopt-like -1 when not given.
+// The text of STR and STRZERO: the default layout without a width, else the
+// number with the given width (0 taken as 10) and decimals.
 std::string StrOf(Frame& f, std::string_view func) {
   double n = NumArg(f, 1, func);
   if (f.arg(1).is_nil()) return FormatDefault(n);
@@ -190,7 +191,8 @@ std::string TransformString(const std::string& s, bool upper,
 }
 
 // Lays the number into a template of digit places (9 # $ *), one decimal
-// point, commas (shown only between digits) and literal characters.
+// point, commas (shown only between digits) and literal characters.  A point
+// with no digit place after it is a literal.
 std::string TransformNumber(double n, const std::string& tmpl, bool blank_zero) {
   size_t point = tmpl.find('.');
   int places = 0;
@@ -203,7 +205,8 @@ std::string TransformNumber(double n, const std::string& tmpl, bool blank_zero) 
     }
   }
   if (places == 0) return tmpl;
-  int width = places + (point != std::string::npos ? 1 : 0);
+  if (dec == 0) point = std::string::npos;
+  int width = places + (dec > 0 ? 1 : 0);
   std::string digits = FormatFixed(n, width, dec);
   if (digits[0] == '*') return std::string(tmpl.size(), '*');
   if (blank_zero && RoundDecimals(n, dec) == 0) {
@@ -213,8 +216,7 @@ std::string TransformNumber(double n, const std::string& tmpl, bool blank_zero) 
   size_t next = 0;
   for (size_t i = 0; i < tmpl.size(); ++i) {
     char t = tmpl[i];
-    if (t == '9' || t == '#' || t == '$' || t == '*' ||
-        (t == '.' && i == point)) {
+    if (t == '9' || t == '#' || t == '$' || t == '*' || i == point) {
       char c = digits[next++];
       out += (c == ' ' && (t == '$' || t == '*')) ? t : c;
     } else if (t == ',') {

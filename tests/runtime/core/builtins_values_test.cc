@@ -103,6 +103,9 @@ TEST_F(ValueBuiltins, TransformFormatsPlainlyAndWithPictures) {
       {"TRANSFORM", {5, "9,999"}, "    5"},
       {"TRANSFORM", {-12.345, "999.9"}, "-12.3"},
       {"TRANSFORM", {12345, "999"}, "***"},
+      {"TRANSFORM", {12, "999."}, " 12."},
+      {"TRANSFORM", {7, "$$$9"}, "$$$7"},
+      {"TRANSFORM", {-7, "***9"}, "**-7"},
       {"TRANSFORM", {0, "@Z 999"}, "   "},
       {"TRANSFORM", {true, "Y"}, "Y"},
   };
