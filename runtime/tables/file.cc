@@ -119,8 +119,8 @@ Status LockWholeFile(int fd, const std::string& path, LockMode mode) {
   if (err == EAGAIN || err == EACCES) {
     return Status::Locked(
         path, mode == LockMode::kShared
-                  ? "in use exclusively by another program; close it there and retry"
-                  : "in use by another program; close it there or open it shared");
+                  ? "open exclusively in another program or work area; close it there and retry"
+                  : "open in another program or work area; close it there, or open it shared");
   }
   return ErrnoStatus(path, "lock", err);
 }
