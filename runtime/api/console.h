@@ -121,6 +121,19 @@ std::string RowText(int row);
 void Flush();
 
 // Keyboard and mouse ---------------------------------------------------------------
+//
+// One queue holds keys and left clicks.  INKEY takes keys only and drops the
+// clicks it meets on the way; APPEVENT takes both: a key comes with its
+// event code (65536 and up for the non-character keys), NIL parameters and
+// the application window as target, a click as event 1048589 with {row, col}
+// as first parameter.  LASTKEY is the keyboard code of the last key either
+// of them took.  Clicks are delivered only while mouse events are on; while
+// they are off, queued clicks are dropped.
+//
+// Headless, nothing ever arrives but what is queued: a wait without limit on
+// an empty queue raises kErrNoKeys, a timed wait returns at once with no key,
+// and a loop that keeps polling an empty queue without drawing anything
+// raises kErrNoKeys after about half a second, so no headless run hangs.
 
 // Queues keys written in the key-script notation: literal characters, and
 // {ENTER} {ESC} {UP} {DOWN} {LEFT} {RIGHT} {HOME} {END} {PGUP} {PGDN} {INS}
