@@ -238,11 +238,6 @@ void EditField::ParsePicture(std::string_view picture, const Value& v,
       break;
     }
   }
-  for (auto& c : template_) {
-    // Mask letters are written in either case in a picture.
-    char u = ToUpper(c);
-    if (type_ != kDate && IsMaskChar(type_, u) && u != c) c = u;
-  }
   slots_.clear();
   has_point_ = false;
   decimal_slot_ = 0;

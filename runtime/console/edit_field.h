@@ -18,7 +18,8 @@
 //   Y  a logical shown as Y or N (T and F are accepted too)
 // In a numeric field "." is the decimal point and "," a thousands separator
 // (shown only when a digit stands to its left).  Every other template
-// character is a literal: shown, skipped by the cursor, never typed over.
+// character, lower-case letters included, is a literal: shown, skipped by
+// the cursor, never typed over.
 // A blank may be typed on any position that is not a logical one.
 //
 // Default templates when the picture gives none: a character value gets one

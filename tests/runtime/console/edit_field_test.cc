@@ -86,6 +86,7 @@ const KeyCase kKeyCases[] = {
     {"template upper-case", "ab", "!X", "cd", "Cd", 2, true, "Cd"},
     {"literals skipped", "123456", "@R 999-999", "{R}{R}{R}7", "123-756", 6, false, "123756"},
     {"literals kept in value", "(555) 123", "(999) 999", "4", "(455) 123", 3, false, "(455) 123"},
+    {"lower-case letters are literals", "", "@R xA-9", "b7", "xb-7", 4, true, "b7"},
     {"picture shorter than value", "abcdef", "XX", "{E}", "abcdef", 6, false, "abcdef"},
     {"K clears on first key", "hello", "@K", "a", "a    ", 2, false, "a    "},
     // Numeric fields.
