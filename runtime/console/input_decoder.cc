@@ -90,6 +90,15 @@ DecodeStatus Csi(std::string_view bytes, bool more_may_come,
     const int y = static_cast<unsigned char>(bytes[5]) - 32;
     return Click(b, x, y, (b & 3) != 3, 6, out, consumed);
   }
+  // The Linux console sends F1..F5 as ESC [ [ A .. ESC [ [ E.
+  if (bytes.size() >= 3 && bytes[2] == '[') {
+    if (bytes.size() < 4) {
+      return more_may_come ? DecodeStatus::kIncomplete : Emit(Named("ESC"), 1, out, consumed);
+    }
+    static const char* const kF[] = {"F1", "F2", "F3", "F4", "F5"};
+    if (bytes[3] >= 'A' && bytes[3] <= 'E') return Emit(Named(kF[bytes[3] - 'A']), 4, out, consumed);
+    return Skip(4, consumed);
+  }
   // Find the final byte.  rxvt ends modified keys with '$' (Shift) or '^'.
   size_t end = 2;
   while (end < bytes.size()) {

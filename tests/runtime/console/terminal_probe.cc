@@ -1,11 +1,14 @@
 // A tiny program for the terminal test: it takes over the terminal, draws a
 // title in colour, puts the cursor at row 5, column 10, and then records
-// every key and click it receives (event code, keyboard code, position) in
-// the log file named by its first argument, until "q" arrives.
+// every key and click it receives (event code, keyboard code, position; the
+// screen size after "s") in the log file named by its first argument, until
+// "q" arrives.  Its process id is logged first, so a test can signal it.
 //
 //   terminal_probe LOG_FILE
 //
 // Exit status 0 after "q", 2 when the terminal cannot be used.
+#include <unistd.h>
+
 #include <cstdio>
 #include <string>
 
@@ -33,7 +36,7 @@ int Run(const char* log_path) {
   rt::Call("SETCOLOR", {"W/N"});
   rt::Call("DISPOUT", {" caf\xE9 ", "W+/R"});
   rt::Call("SETPOS", {5, 10});
-  std::fprintf(log, "ready\n");
+  std::fprintf(log, "pid %ld\nready\n", static_cast<long>(getpid()));
   std::fflush(log);
   int row = 10;
   for (;;) {
@@ -47,6 +50,11 @@ int Run(const char* log_path) {
     if (p1->value.is_array()) {
       line += " at " + rt::NumberToText(p1->value.array()->items[0].num()) + "," +
               rt::NumberToText(p1->value.array()->items[1].num());
+    }
+    // "s" also reports the screen size, which follows the terminal's.
+    if (code == 's') {
+      line += " size " + std::to_string(rt::console::MaxRow() + 1) + "x" +
+              std::to_string(rt::console::MaxCol() + 1);
     }
     std::fprintf(log, "%s\n", line.c_str());
     std::fflush(log);

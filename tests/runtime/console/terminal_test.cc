@@ -51,7 +51,10 @@ class TerminalTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (!socket_.empty()) Tmux("kill-server");
+    if (socket_.empty()) return;
+    Tmux("kill-server");
+    std::remove(log_.c_str());
+    std::remove((log_ + ".status").c_str());
   }
 
   std::string Tmux(const std::string& args) {
@@ -59,8 +62,11 @@ class TerminalTest : public ::testing::Test {
   }
 
   void StartProbe(int cols, int rows) {
+    // The shell records the exit status: tmux does not always know it.
+    std::remove((log_ + ".status").c_str());
     Tmux("new-session -d -s probe -x " + std::to_string(cols) + " -y " +
-         std::to_string(rows) + " 'exec " + probe_ + " " + log_ + "'");
+         std::to_string(rows) + " '" + probe_ + " " + log_ + "; echo $? > " + log_ +
+         ".status'");
   }
 
   std::string Query(const std::string& format) {
@@ -77,6 +83,18 @@ class TerminalTest : public ::testing::Test {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return done();
+  }
+
+  // The probe's exit status once it has ended (128 + N for signal N), or
+  // "" if it does not end within the wait.
+  std::string ExitStatus() {
+    std::string status;
+    WaitFor([&] {
+      status = ReadFile(log_ + ".status");
+      return !status.empty();
+    });
+    while (!status.empty() && status.back() == '\n') status.pop_back();
+    return status;
   }
 
   bool LogHas(const std::string& line) {
@@ -124,8 +142,7 @@ TEST_F(TerminalTest, ShowsColoursAndCursorAndDeliversKeyCodes) {
   }
 
   Tmux("send-keys -t probe q");
-  ASSERT_TRUE(WaitFor([&] { return Query("#{pane_dead}") == "1"; }));
-  EXPECT_EQ(Query("#{pane_dead_status}"), "0");
+  ASSERT_EQ(ExitStatus(), "0") << Tmux("capture-pane -p -S - -t probe") << ReadFile(log_);
   // The terminal is given back: normal screen, no mouse reporting.
   EXPECT_EQ(Query("#{alternate_on},#{mouse_any_flag}"), "0,0");
   EXPECT_NE(Tmux("capture-pane -p -S - -t probe").find("probe done"), std::string::npos);
@@ -135,15 +152,34 @@ TEST_F(TerminalTest, RestoresTheTerminalOnSigterm) {
   StartProbe(100, 30);
   ASSERT_TRUE(WaitFor([&] { return LogHas("ready"); }));
   EXPECT_EQ(Query("#{alternate_on},#{mouse_any_flag}"), "1,1");
-  Shell("kill -TERM " + Query("#{pane_pid}"));
-  ASSERT_TRUE(WaitFor([&] { return Query("#{pane_dead}") == "1"; }));
+  const std::string log = ReadFile(log_);
+  ASSERT_EQ(log.rfind("pid ", 0), 0u) << log;
+  Shell("kill -TERM " + log.substr(4, log.find('\n') - 4));
+  ASSERT_EQ(ExitStatus(), "143");
   EXPECT_EQ(Query("#{alternate_on},#{mouse_any_flag}"), "0,0");
+}
+
+TEST_F(TerminalTest, FollowsAResizeAndWarnsWhileTooSmall) {
+  StartProbe(100, 30);
+  ASSERT_TRUE(WaitFor([&] { return LogHas("ready"); }));
+  Tmux("resize-window -t probe -x 60 -y 20");
+  Tmux("send-keys -t probe s");  // keys still arrive while the warning shows
+  EXPECT_TRUE(WaitFor([&] { return LogHas("event 115 key 115 size 30x100"); })) << ReadFile(log_);
+  EXPECT_TRUE(WaitFor([&] {
+    return Tmux("capture-pane -p -t probe").find("Terminal too small (60x20)") != std::string::npos;
+  })) << Tmux("capture-pane -p -t probe");
+  Tmux("resize-window -t probe -x 90 -y 28");
+  EXPECT_TRUE(WaitFor([&] {
+    return Tmux("capture-pane -p -t probe").find(" PROBE ") != std::string::npos;
+  })) << Tmux("capture-pane -p -t probe");
+  Tmux("send-keys -t probe s");
+  EXPECT_TRUE(WaitFor([&] { return LogHas("event 115 key 115 size 28x90"); })) << ReadFile(log_);
+  EXPECT_EQ(Query("#{cursor_x},#{cursor_y}"), "10,5");
 }
 
 TEST_F(TerminalTest, RefusesATerminalSmallerThan80x25) {
   StartProbe(70, 20);
-  ASSERT_TRUE(WaitFor([&] { return Query("#{pane_dead}") == "1"; }));
-  EXPECT_EQ(Query("#{pane_dead_status}"), "2");
+  ASSERT_EQ(ExitStatus(), "2") << Tmux("capture-pane -p -J -S - -t probe") << ReadFile(log_);
   const std::string pane = Tmux("capture-pane -p -J -S - -t probe");
   EXPECT_NE(pane.find("needs at least 80 columns and 25 rows"), std::string::npos) << pane;
   EXPECT_EQ(Query("#{alternate_on}"), "0");
