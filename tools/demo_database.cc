@@ -1,7 +1,11 @@
 // Generation of the demo database.
 #include "tools/demo_database.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -189,6 +193,9 @@ void MmwrWeekOf(int32_t day, int* week, int* year) {
 }
 
 Status CreateDemoDatabase(const DemoOptions& options) {
+  if (::mkdir(options.dir.c_str(), 0755) != 0 && errno != EEXIST) {
+    return Status::IOError(options.dir, std::string("cannot create the directory: ") + std::strerror(errno));
+  }
   Random rnd(options.seed);
   const std::string rept = options.dir + "/MORBREPT.DBF";
   const std::string upld = options.dir + "/MORBUPLD.DBF";

@@ -74,6 +74,7 @@ Status DbfTable::Open(std::unique_ptr<File> file, bool read_only,
   }
   table->reset(new DbfTable(std::move(file), std::move(header), read_only));
   (*table)->notes_ = std::move(notes);
+  (*table)->MapRecords();
   return Status::OK();
 }
 
@@ -92,6 +93,13 @@ Status DbfTable::Create(std::unique_ptr<File> file, std::vector<DbfField> fields
   if (!s.ok()) return s;
   table->reset(new DbfTable(std::move(file), std::move(header), false));
   return Status::OK();
+}
+
+void DbfTable::MapRecords() {
+  if (record_count_ == 0) return;
+  const uint64_t length = header_.header_length + uint64_t{record_count_} * record_length();
+  map_ = file_->Map(length);
+  mapped_records_ = map_ != nullptr ? record_count_ : 0;
 }
 
 int DbfTable::FieldIndex(std::string_view field_name) const {
@@ -113,12 +121,16 @@ Status DbfTable::ReadRecord(uint32_t recno, char* buf) {
                                                " is out of range 1.." +
                                                std::to_string(record_count_));
   }
+  const uint64_t offset = header_.header_length + uint64_t{recno - 1} * len;
+  if (recno <= mapped_records_) {
+    std::memcpy(buf, map_ + offset, len);
+    return Status::OK();
+  }
   if (recno >= window_first_ && recno < window_first_ + window_count_) {
     std::memcpy(buf, window_.data() + (recno - window_first_) * len, len);
     last_read_ = recno;
     return Status::OK();
   }
-  const uint64_t offset = header_.header_length + uint64_t{recno - 1} * len;
   if (recno == last_read_ + 1 && len * 4 <= kWindowBytes) {
     // A walk in record order: fetch a window of records at once.
     uint32_t n = static_cast<uint32_t>(kWindowBytes / len);
@@ -153,7 +165,13 @@ Status DbfTable::WriteRecord(uint32_t recno, const char* buf) {
                                                " is out of range 1.." +
                                                std::to_string(record_count_));
   }
-  s = file_->WriteAt(header_.header_length + uint64_t{recno - 1} * len, buf, len);
+  const uint64_t offset = header_.header_length + uint64_t{recno - 1} * len;
+  if (recno <= mapped_records_) {
+    std::memcpy(map_ + offset, buf, len);
+    date_dirty_ = true;
+    return Status::OK();
+  }
+  s = file_->WriteAt(offset, buf, len);
   if (!s.ok()) return s;
   if (recno >= window_first_ && recno < window_first_ + window_count_) {
     std::memcpy(window_.data() + (recno - window_first_) * len, buf, len);
@@ -181,6 +199,7 @@ Status DbfTable::AppendRecord(const char* buf, uint32_t* recno) {
     return s;
   }
   *recno = record_count_;
+  if (record_count_ - mapped_records_ >= 4096 + mapped_records_ / 8) MapRecords();
   return Status::OK();
 }
 
@@ -196,8 +215,12 @@ Status DbfTable::AppendRecords(const char* buf, uint32_t n) {
   if (!s.ok()) return s;
   record_count_ += n;
   s = WriteCountAndDate();
-  if (!s.ok()) record_count_ -= n;
-  return s;
+  if (!s.ok()) {
+    record_count_ -= n;
+    return s;
+  }
+  if (record_count_ - mapped_records_ >= 4096 + mapped_records_ / 8) MapRecords();
+  return Status::OK();
 }
 
 Status DbfTable::WriteCountAndDate() {

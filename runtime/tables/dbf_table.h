@@ -77,6 +77,9 @@ class DbfTable {
   DbfTable(std::unique_ptr<File> file, DbfHeader header, bool read_only);
   Status WriteCountAndDate();
   Status CheckWritable() const;
+  // Maps the records the table holds, when the file allows; records past
+  // the mapping go through ReadAt/WriteAt.
+  void MapRecords();
 
   std::unique_ptr<File> file_;
   DbfHeader header_;
@@ -85,6 +88,13 @@ class DbfTable {
   std::string read_only_reason_;
   std::vector<std::string> notes_;
   bool date_dirty_ = false;
+
+  // The file mapped from offset 0 through record mapped_records_ (nullptr
+  // when the file cannot be mapped).  Reads and writes of mapped records
+  // are memory copies; the kernel pages them in and out, so a large table
+  // is never held in private memory.
+  char* map_ = nullptr;
+  uint32_t mapped_records_ = 0;
 
   // Read-ahead window for walks in record order: records
   // [window_first_, window_first_ + window_count_) are in window_.

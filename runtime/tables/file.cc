@@ -2,6 +2,7 @@
 #include "runtime/tables/file.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,7 +34,25 @@ class PosixFile : public File {
  public:
   PosixFile(std::string name, int fd, bool read_only)
       : name_(std::move(name)), fd_(fd), read_only_(read_only) {}
-  ~PosixFile() override { ::close(fd_); }  // closing drops the OFD lock
+  ~PosixFile() override {
+    if (map_ != nullptr) ::munmap(map_, map_length_);
+    ::close(fd_);  // closing drops the OFD lock
+  }
+
+  char* Map(uint64_t length) override {
+    if (map_ != nullptr) {
+      ::munmap(map_, map_length_);
+      map_ = nullptr;
+      map_length_ = 0;
+    }
+    if (length == 0) return nullptr;
+    void* p = ::mmap(nullptr, length, read_only_ ? PROT_READ : PROT_READ | PROT_WRITE,
+                     MAP_SHARED, fd_, 0);
+    if (p == MAP_FAILED) return nullptr;
+    map_ = static_cast<char*>(p);
+    map_length_ = length;
+    return map_;
+  }
 
   Status ReadAt(uint64_t offset, void* buf, size_t n,
                 size_t* bytes_read) override {
@@ -91,6 +110,9 @@ class PosixFile : public File {
 
   Status Sync() override {
     if (read_only_) return Status::OK();
+    if (map_ != nullptr && ::msync(map_, map_length_, MS_SYNC) != 0) {
+      return ErrnoStatus(name_, "sync", errno);
+    }
     if (::fdatasync(fd_) != 0) return ErrnoStatus(name_, "sync", errno);
     return Status::OK();
   }
@@ -102,6 +124,8 @@ class PosixFile : public File {
   std::string name_;
   int fd_;
   bool read_only_;
+  char* map_ = nullptr;
+  size_t map_length_ = 0;
 };
 
 // Open-file-description locks conflict between two opens of the same file

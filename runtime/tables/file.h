@@ -42,6 +42,15 @@ class File {
   // Makes every write so far durable (fsync on disk).
   virtual Status Sync() = 0;
 
+  // Maps the first `length` bytes of the file into memory, shared with the
+  // file: stores into the mapping change the file (writable unless the file
+  // is read-only), and Sync() makes them durable.  Returns nullptr when the
+  // file cannot be mapped (then callers use ReadAt/WriteAt).  A new call
+  // replaces the previous mapping.  The mapping lives until the File is
+  // destroyed.  REQUIRES: length <= the file's size (bytes past the end of
+  // the file must never be touched through the mapping).
+  virtual char* Map(uint64_t length) { return nullptr; }
+
   // The path or name given when the file was opened; used in messages.
   virtual const std::string& name() const = 0;
   virtual bool read_only() const = 0;
