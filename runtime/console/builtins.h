@@ -10,6 +10,10 @@
 
 namespace rt::console {
 
+// A number as an int, truncated and clamped to +-1e9; NaN gives `fallback`.
+// (Casting an out-of-range double straight to int is undefined.)
+int ToInt(double n, int fallback = 0);
+
 // Argument i as an int: `fallback` when NIL or not passed; a number is
 // truncated and clamped to +-1e6; anything else raises "bad argument".
 int IntArg(Frame& frame, int i, int fallback, const char* func);

@@ -61,7 +61,7 @@ void StuffValue(const Value& v, ConsoleState& s) {
       if (b != 0) s.stuffed.push_back(InputEvent::OfKey(KeyFromKeyboardCode(b)));
     }
   } else if (v.is_number()) {
-    const int code = static_cast<int>(v.num());
+    const int code = ToInt(v.num());
     if (code != 0) s.stuffed.push_back(InputEvent::OfKey(KeyFromKeyboardCode(code)));
   } else if (v.is_array()) {
     for (const Value& item : v.array()->items) StuffValue(item, s);
@@ -83,7 +83,7 @@ Value FnKeyboard(Frame& frame) {
 Value Binding(Frame& frame, std::map<int, Value>& table, const char* func) {
   const Value& code_arg = frame.arg(0);
   if (!code_arg.is_number()) RaiseArgError(1, func, "a key or event code is expected");
-  const int code = static_cast<int>(code_arg.num());
+  const int code = ToInt(code_arg.num());
   auto it = table.find(code);
   Value previous = it == table.end() ? Value() : it->second;
   if (frame.pcount() >= 2) {

@@ -7,6 +7,11 @@
 
 namespace rt::console {
 
+int ToInt(double n, int fallback) {
+  if (std::isnan(n)) return fallback;
+  return static_cast<int>(std::clamp(std::trunc(n), -1e9, 1e9));
+}
+
 int IntArg(Frame& frame, int i, int fallback, const char* func) {
   const Value& v = frame.arg(i);
   if (v.is_nil()) return fallback;
@@ -44,7 +49,7 @@ namespace {
 Attr ColorArg(Frame& frame, int i, const char* func) {
   const Value& v = frame.arg(i);
   if (v.is_nil()) return CurrentColor(kStandard);
-  if (v.is_number()) return static_cast<Attr>(static_cast<int>(v.num()) & 0xFF);
+  if (v.is_number()) return static_cast<Attr>(ToInt(v.num()) & 0xFF);
   if (!v.is_string()) RaiseArgError(i + 1, func, "a colour string is expected");
   Palette p = CurrentPalette();
   std::string error;
@@ -153,7 +158,7 @@ Value FnSetcolor(Frame& frame) {
 
 Value FnSetcursor(Frame& frame) {
   const Value& v = frame.arg(0);
-  if (v.is_number()) return Value(SetCursorShape(static_cast<int>(v.num())));
+  if (v.is_number()) return Value(SetCursorShape(ToInt(v.num(), -1)));
   return Value(GetCursorShape());
 }
 

@@ -82,9 +82,11 @@ TEST_F(ScreenTest, WritesAreClippedAtTheEdges) {
   WriteAt(1, -2, "wxyz", CurrentColor());
   WriteAt(30, 0, "off screen", CurrentColor());
   EXPECT_EQ(ScreenLine(1), "yz");
-  Call("SETPOS", {99, -5});
-  EXPECT_EQ(Call("ROW").num(), 24);
-  EXPECT_EQ(Call("COL").num(), 0);
+  for (const auto& [r, c] : {std::pair{99.0, -5.0}, std::pair{1e300, -1e300}}) {
+    Call("SETPOS", {r, c});
+    EXPECT_EQ(Call("ROW").num(), 24);
+    EXPECT_EQ(Call("COL").num(), 0);
+  }
 }
 
 TEST_F(ScreenTest, ColoursComeFromTheArgumentOrTheStandardSlot) {
@@ -169,6 +171,7 @@ TEST_F(ScreenTest, SizeAndCursorShape) {
   EXPECT_EQ(Call("MAXCOL").num(), 39);
   EXPECT_EQ(Call("SETCURSOR", {0}).num(), 1);
   EXPECT_EQ(Call("SETCURSOR", {9}).num(), 0);  // out of range: ignored
+  EXPECT_EQ(Call("SETCURSOR", {1e300}).num(), 0);
   EXPECT_EQ(Call("SETCURSOR").num(), 0);
 }
 
