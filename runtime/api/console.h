@@ -166,7 +166,9 @@ void UseHeadless(int rows = 25, int cols = 80);
 // with a message for the user in `error`, when there is no terminal, the
 // build has no terminal support, or the terminal is smaller than 80x25.
 // Installs handlers so the terminal is restored on normal exit and on
-// SIGINT, SIGTERM, SIGHUP and SIGQUIT.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT (and on a crash: SIGABRT, SIGSEGV,
+// SIGBUS, SIGFPE); the signal then takes its default course.  Ctrl+C stays
+// an interrupt, so keyboard code 3 comes from PgDn only.
 bool UseTerminal(std::string* error);
 
 // True while the terminal back end is in use.
