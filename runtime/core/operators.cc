@@ -39,9 +39,25 @@ bool BothNumbers(const Value& a, const Value& b) {
   return a.is_number() && b.is_number();
 }
 
-Date ShiftDate(Date d, double days) {
+// A shift that leaves the years 1 to 9999 (or a NaN or infinite number of
+// days) is an error, not a wrapped day number.
+
+Date ShiftDate(std::string_view op, const Value& a, const Value& b, Date d,
+               double days) {
   if (d.empty()) return d;
-  return Date{static_cast<int32_t>(d.day + std::llround(days))};
+  static const double first_day = MakeDate(1, 1, 1).day;
+  static const double last_day = MakeDate(9999, 12, 31).day;
+  double day = d.day + std::round(days);
+  if (!(day >= first_day && day <= last_day)) {
+    ErrorInfo info;
+    info.description = "argument error: operator '" + std::string(op) +
+                       "' gives a date outside the years 1 to 9999";
+    info.operation = std::string(op);
+    info.args = {a, b};
+    info.gen_code = kErrArgument;
+    Raise(std::move(info));
+  }
+  return Date{static_cast<int32_t>(day)};
 }
 
 // Three-way comparison of two values of one orderable type; raises for
@@ -88,8 +104,12 @@ Value Add(const Value& x, const Value& y) {
   const Value& b = y.deref();
   if (BothNumbers(a, b)) return Value(a.num() + b.num());
   if (a.is_string() && b.is_string()) return Value(a.str() + b.str());
-  if (a.is_date() && b.is_number()) return Value(ShiftDate(a.date(), b.num()));
-  if (a.is_number() && b.is_date()) return Value(ShiftDate(b.date(), a.num()));
+  if (a.is_date() && b.is_number()) {
+    return Value(ShiftDate("+", a, b, a.date(), b.num()));
+  }
+  if (a.is_number() && b.is_date()) {
+    return Value(ShiftDate("+", a, b, b.date(), a.num()));
+  }
   TypeMismatch("+", a, b);
 }
 
@@ -101,7 +121,7 @@ Value Subtract(const Value& x, const Value& y) {
     return Value(static_cast<double>(a.date().day) - b.date().day);
   }
   if (a.is_date() && b.is_number()) {
-    return Value(ShiftDate(a.date(), -b.num()));
+    return Value(ShiftDate("-", a, b, a.date(), -b.num()));
   }
   if (a.is_string() && b.is_string()) {
     const std::string& left = a.str();

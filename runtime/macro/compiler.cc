@@ -281,8 +281,16 @@ class CompiledBlock final : public Block {
       scope = std::make_shared<Scope>();
       scope->parent = captured_;
       scope->cells.reserve(static_cast<size_t>(code_->params));
-      // A by-reference argument lends the caller's own cell.
-      for (int i = 0; i < code_->params; ++i) scope->cells.push_back(frame.cell(i));
+      // A by-reference argument lends the caller's own cell; any other
+      // gets a cell of its own (NIL when not passed).
+      const size_t passed = args.size();
+      for (size_t i = 0; i < static_cast<size_t>(code_->params); ++i) {
+        if (i < passed && args[i].is_reference()) {
+          scope->cells.push_back(args[i].reference());
+        } else {
+          scope->cells.push_back(NewCell(i < passed ? args[i] : Value()));
+        }
+      }
     }
     Value result;
     for (const Fn& fn : code_->body) result = fn(scope);
@@ -336,9 +344,18 @@ class AreaSwitch {
   int previous_;
 };
 
+constexpr double kMaxAreaNumber = 65535;
+
 int AreaOf(const Value& v) {
   const Value& d = v.deref();
-  if (d.is_number()) return static_cast<int>(d.num());
+  if (d.is_number()) {
+    // Checked before the conversion: a huge or NaN number has no int value.
+    if (!(d.num() >= 0 && d.num() <= kMaxAreaNumber)) {
+      RaiseType("argument error: work area number out of range: " + NumberToText(d.num()),
+                "->", {d});
+    }
+    return static_cast<int>(d.num());
+  }
   if (d.is_string()) {
     int area = tables::AreaOfAlias(d.str());
     if (area == 0) RaiseUndefined("alias does not exist: " + Upper(d.str()), Upper(d.str()));

@@ -237,6 +237,7 @@ TEST_F(MacroEvalTest, EvaluationErrorsCarryCodes) {
       {"&('1 +')", kErrSyntax, "syntax error at 4: expected an expression (found end of text)"},
       {"FIELD->NOFIELD", kErrUndefined, "field does not exist: NOFIELD"},
       {"NOALIAS->NAME", kErrUndefined, "alias does not exist: NOALIAS"},
+      {"(10 ** 300)->(1)", kErrArgument, "argument error: work area number out of range: 1e+300"},
   };
   for (const auto& c : cases) {
     Caught got = ErrorOf([&] { MacroEval(c.text); });

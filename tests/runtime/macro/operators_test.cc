@@ -52,6 +52,8 @@ TEST_F(Operators, FollowTheLanguageRules) {
       {"N+D", Add, 1, d, "STOD(\"20261212\")"},
       {"empty D+N stays empty", Add, empty, 5, "STOD(\"        \")"},
       {"D+D", Add, d, d, "error 1"},
+      {"D+N past year 9999", Add, d, 3e6, "error 1"},
+      {"D-N before year 1", Subtract, d, 1e300, "error 1"},
       {"C+N", Add, "a", 1, "error 1"},
       {"NIL+N", Add, Value(), 1, "error 1"},
       {"D-D", Subtract, d, MakeDate(2026, 1, 1), "344"},
