@@ -11,6 +11,7 @@ namespace rttest {
 
 // Makes the console headless (rows x cols, blank, default colours) and
 // queues `keys` in the key-script notation.  A bad script fails the test.
+// Bindings made with SETKEY and SETAPPEVENT are not console state and stay.
 void StartHeadless(std::string_view keys = "", int rows = 25, int cols = 80);
 
 // Row `row` of the screen as UTF-8 text without trailing blanks.
