@@ -264,6 +264,31 @@ TEST_F(WorkAreaTest, OrdersSeekAndSkip) {
   EXPECT_TRUE(RaisedBy([] { C("DBSEEK", {1}); }).raised);
 }
 
+// Compiled expressions reach fields of any area by alias, and a write there
+// maintains that area's orders with that area's record current.
+TEST_F(WorkAreaTest, ExpressionsReadAndWriteOtherAreas) {
+  MakePeople(5);
+  C("ORDCREATE", {Value("people"), Value("NAME"), Value("NAME")});
+  C("DBCREATE", {Value("pets"), Value(NewArray({Value(Row("PET", "C", 6))}))});
+  C("DBUSEAREA", {true, Value(), Value("pets"), Value(), false, false});
+  C("DBAPPEND");
+  C("DBSELECTAREA", {Value("people")});
+  C("DBGOTO", {3});
+  EXPECT_EQ(MacroEval("pets->PET := 'Rex'").str(), "Rex");
+  EXPECT_EQ(MacroEval("PETS->pet").str(), "Rex   ");
+  EXPECT_EQ(MacroEval("FIELD->NAME").str(), "P003    ");
+  EXPECT_EQ(MacroEval("(2)->(RECNO())").num(), 1);
+  EXPECT_EQ(C("SELECT").num(), 1);
+  // From the other area, rename a person: the NAME order follows.
+  C("DBSELECTAREA", {Value("pets")});
+  MacroEval("people->NAME := 'A000'");
+  EXPECT_EQ(C("SELECT").num(), 2);
+  C("DBSELECTAREA", {Value("people")});
+  C("DBGOTOP");
+  EXPECT_EQ(C("FIELDGET", {1}).str(), "A000    ");
+  EXPECT_EQ(C("RECNO").num(), 3);
+}
+
 // Random appends, writes (changing the keys of several orders at once) and
 // deletions through the built-ins; afterwards every order must agree with
 // the table, as dbftool check sees it and as a walk in this process sees it.
