@@ -34,7 +34,6 @@
 namespace rt::tables {
 
 class IndexCursor;
-class CdxStore;  // private: index_store.h
 
 // What the bag says about one tag.
 struct TagInfo {
@@ -60,6 +59,13 @@ struct TagSpec {
   bool unique = false;
   int key_length = 0;          // 1..kMaxKeyLength
   KeyType key_type = KeyType::kCharacter;
+};
+
+// The shape of one tag's tree (IndexBag::Verify).
+struct TagStats {
+  int depth = 0;           // levels, 1 when the root is a leaf
+  uint64_t nodes = 0;      // interior nodes and leaves
+  uint64_t entries = 0;
 };
 
 // One entry of a tag.
@@ -129,8 +135,9 @@ class IndexBag {
   Status CountEntries(int tag, uint64_t* count);
   // Checks the whole structure of tag `tag`: node formats, key order along
   // the leaf chain, sibling links, interior keys bounding their children.
-  // Returns Corruption naming the first fault found.
-  Status Verify(int tag);
+  // Returns Corruption naming the first fault found.  Fills `stats` when
+  // given.
+  Status Verify(int tag, TagStats* stats = nullptr);
 
   // Writes every changed node and header, then syncs the file.  On an
   // I/O error the changes stay pending, so a later Flush() can finish.
@@ -143,9 +150,12 @@ class IndexBag {
 
  private:
   friend class IndexCursor;
+  struct State;  // the block store, the directory and the tag trees
   IndexBag();
+  Status Usable() const;
+  Status CheckTag(int tag) const;
 
-  std::unique_ptr<CdxStore> store_;
+  std::unique_ptr<State> state_;
   std::vector<TagInfo> tags_;
   bool read_only_ = false;
 };
@@ -196,9 +206,17 @@ class IndexCursor {
 
  private:
   friend class IndexBag;
-  class Impl;
-  explicit IndexCursor(std::unique_ptr<Impl> impl);
+  struct Impl;  // the position in the tree
+  IndexCursor(IndexBag* bag, uint64_t tag_id);
+  // Finds the cursor's tag; brings the position up to date when the tag
+  // changed since it was taken (`*exact` tells whether the entry is still
+  // there).
+  Status Prepare(int* tag, bool* exact);
+  // Takes the position held in impl_ as the current entry.
+  void Settle(bool forward_end);
 
+  IndexBag* bag_;
+  uint64_t tag_id_;
   std::unique_ptr<Impl> impl_;
   bool valid_ = false;
   bool eof_ = false;

@@ -8,4 +8,8 @@ set(RUNTIME_TABLES_SOURCES
   tables/work_area_orders.cc
   tables/work_area_set.cc
   tables/table_builtins.cc
+  tables/key_encoding.cc
+  tables/cdx_node.cc
+  tables/cdx_store.cc
+  tables/index_bag.cc
 )

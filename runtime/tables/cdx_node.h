@@ -1,0 +1,143 @@
+// The byte layouts of a compound index file: the 1024-byte index header and
+// the 512-byte tree nodes (compressed leaves, interior nodes, free blocks).
+// Pure conversions between bytes and structs, with every check a reader
+// needs so that damaged bytes give a Corruption status and never a crash.
+// doc/index_format.md describes the layouts.
+#ifndef RUNTIME_TABLES_CDX_NODE_H_
+#define RUNTIME_TABLES_CDX_NODE_H_
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "runtime/tables/status.h"
+
+namespace rt::tables::cdx {
+
+// DO NOT CHANGE THESE: they are fixed by the file format.
+constexpr uint32_t kBlockSize = 512;
+constexpr uint32_t kHeaderSize = 1024;       // an index header is two blocks
+constexpr uint32_t kNoSibling = 0xFFFFFFFF;  // sibling link "none"
+constexpr int kNodeHeaderSize = 12;
+constexpr int kLeafHeaderSize = 24;
+constexpr int kLeafArea = 488;      // entry table + key bytes of a leaf
+constexpr int kInteriorArea = 500;  // entries of an interior node
+constexpr int kPoolSize = 512;      // expression pool of an index header
+
+// Header option bits.
+constexpr uint8_t kOptionUnique = 0x01;
+constexpr uint8_t kOptionFor = 0x08;
+constexpr uint8_t kOptionCompact = 0x20;
+constexpr uint8_t kOptionCompound = 0x40;
+constexpr uint8_t kOptionDirectory = 0x80;
+
+// Node attribute bits.
+constexpr uint16_t kAttrRoot = 0x01;
+constexpr uint16_t kAttrLeaf = 0x02;
+
+// Deepest tree a reader follows; deeper means a damaged (cyclic) tree.
+constexpr int kMaxDepth = 32;
+
+// One entry of a node.  In a leaf `key` is the full rebuilt key and `child`
+// is unused; in an interior node (key, recno) is an upper bound of the
+// pairs in the subtree at `child`.
+struct NodeEntry {
+  std::string key;
+  uint32_t recno = 0;
+  uint32_t child = 0;
+};
+
+struct Node {
+  enum class Kind : uint8_t { kLeaf, kInterior, kFree };
+  Kind kind = Kind::kLeaf;
+  bool root = false;
+  uint32_t left = kNoSibling;
+  uint32_t right = kNoSibling;
+  uint32_t next_free = 0;  // kFree only: the next free block, 0 = none
+  std::vector<NodeEntry> entries;
+
+  bool leaf() const { return kind == Kind::kLeaf; }
+};
+
+// Three-way comparison of (key, recno) pairs: unsigned bytes, then recno.
+int ComparePairs(std::string_view a_key, uint32_t a_recno,
+                 std::string_view b_key, uint32_t b_recno);
+
+// Where the nodes of a tree may lie: a pointer is valid when it is a
+// multiple of the block size, past the directory header (the first
+// kHeaderSize bytes) and below `end`.
+struct Bounds {
+  uint64_t end = 0;
+  bool Valid(uint64_t offset) const {
+    return offset % kBlockSize == 0 && offset >= kHeaderSize &&
+           offset + kBlockSize <= end;
+  }
+};
+
+// Decodes the node at file offset `offset` from `block` (kBlockSize bytes)
+// as a leaf or an interior node, by its attribute bits.  Checks the widths
+// and masks of a leaf, that key bytes stay out of the entry table, that
+// entries are in strictly ascending pair order, and that every link lies
+// within `bounds`.
+Status DecodeNode(const uint8_t* block, uint32_t offset, int key_length,
+                  uint8_t pad, const Bounds& bounds, Node* node);
+// Decodes a block that the free list says is free: a 4-byte link and zeros.
+Status DecodeFreeBlock(const uint8_t* block, uint32_t offset,
+                       const Bounds& bounds, Node* node);
+
+// Bytes per packed leaf entry when the largest record number of the leaf
+// is `max_recno`.
+int EntryBytes(int key_length, uint32_t max_recno);
+// Key bytes a leaf stores for `key` right after `prev` (empty for the first
+// entry of a leaf): the key less the bytes shared with `prev` and the
+// trailing pad bytes.
+int StoredBytes(std::string_view prev, std::string_view key, int key_length,
+                uint8_t pad);
+
+// Bytes of the leaf area (entry table plus stored key bytes) that the
+// entries [begin, end) take as one leaf; the leaf fits when this is at most
+// kLeafArea.
+int LeafBytes(const std::vector<NodeEntry>& entries, size_t begin, size_t end,
+              int key_length, uint8_t pad);
+// Largest number of interior entries per node for a key length.
+int InteriorCapacity(int key_length);
+
+// Encodes `node` into `block` (kBlockSize bytes).  REQUIRES: the node fits
+// (LeafBytes <= kLeafArea, or count <= InteriorCapacity) and every key is
+// key_length bytes.
+void EncodeNode(const Node& node, int key_length, uint8_t pad,
+                uint8_t* block);
+
+// The 1024-byte header of one index (the tag directory or a tag).
+struct IndexHeader {
+  uint32_t root = 0;
+  uint32_t free_head = 0;  // 0 (or 0xFFFFFFFF on disk) = empty
+  int key_length = 0;
+  uint8_t options = 0;
+  bool descending = false;
+  std::string key_expression;
+  std::string for_expression;
+};
+
+// Decodes and checks a header read from `buf` (kHeaderSize bytes).
+Status DecodeHeader(const uint8_t* buf, const Bounds& bounds,
+                    IndexHeader* header);
+// Encodes a whole new header.  REQUIRES: the expressions fit the pool.
+void EncodeHeader(const IndexHeader& header, uint8_t* buf);
+
+// Little-endian helpers shared by the store.
+inline uint32_t LoadLE32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 |
+         uint32_t(p[3]) << 24;
+}
+inline void StoreLE32(uint8_t* p, uint32_t v) {
+  p[0] = uint8_t(v);
+  p[1] = uint8_t(v >> 8);
+  p[2] = uint8_t(v >> 16);
+  p[3] = uint8_t(v >> 24);
+}
+
+}  // namespace rt::tables::cdx
+
+#endif  // RUNTIME_TABLES_CDX_NODE_H_
