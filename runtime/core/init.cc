@@ -3,6 +3,7 @@
 #include "runtime/api/console.h"
 #include "runtime/api/runtime.h"
 #include "runtime/console/get_class.h"
+#include "runtime/core/builtins.h"
 #include "runtime/core/internal.h"
 #include "runtime/tables/table_builtins.h"
 
@@ -13,6 +14,7 @@ void InitRuntime() {
   if (done) return;
   done = true;
   internal::RegisterErrorClass();
+  RegisterCoreBuiltins();
   RegisterGetClass();
   console::RegisterConsoleBuiltins();
   RegisterTableBuiltins();
