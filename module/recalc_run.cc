@@ -2,6 +2,7 @@
 // form and recalculates the MMWR week and year of every record of both
 // morbidity tables in that range, along their report-date orders.
 #include "module/export.h"
+#include "module/progress_line.h"
 #include "runtime/api/tables.h"
 
 namespace vornex {
@@ -80,6 +81,7 @@ int RecalculateTable(rt::Frame& frame, const RunTable& table,
   const rt::Value calc_args[] = {work, 1, 2, 3};
 
   int count = 0;
+  ProgressLine progress(table.name.str());
   for (;;) {
     RT_LINE(frame);
     rt::Value date = rt::tables::GetField(area, rept_dt);
@@ -95,6 +97,7 @@ int RecalculateTable(rt::Frame& frame, const RunTable& table,
     rt::tables::PutField(area, morb_dw, rt::Call("DATE"));
     rt::tables::PutField(area, morb_tw, rt::Call("TIME"));
     ++count;
+    progress.Step();
     rt::Call("DBSKIP");
   }
   return count;
