@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "runtime/api/tables.h"
 #include "support/error_trap.h"
@@ -17,8 +18,9 @@ rt::Value Layout() {
     return rt::Value(rt::NewArray({name, type, length, 0}));
   };
   return rt::NewArray({row("LOG_DATE", "D", 8), row("LOG_TIME", "C", 8),
-                       row("PROGRAM", "C", 10), row("STAMP", "C", 20),
-                       row("MESSAGE", "C", 80), row("DETAIL", "C", 254)});
+                       row("PROGRAM", "C", 10), row("STAMP", "C", 19),
+                       row("MESSAGE", "C", 60), row("DETAIL1", "C", 80),
+                       row("DETAIL2", "C", 80), row("DETAIL3", "C", 80)});
 }
 
 // Opens SYSLOG.DBF shared in a new work area, creating it when the file is
@@ -45,18 +47,37 @@ std::string OptText(rt::Frame& frame, int i, const char* what) {
   return v.str();
 }
 
-std::string JoinLines(rt::Frame& frame) {
+std::vector<std::string> DetailLines(rt::Frame& frame) {
   const rt::Value& v = frame.arg(3);
-  if (v.is_nil()) return std::string();
-  if (v.is_string()) return v.str();
+  if (v.is_nil()) return {};
+  if (v.is_string()) return {v.str()};
   if (!v.is_array()) rt::RaiseArgError(4, "SYSLOG", "array of detail lines expected");
-  std::string joined;
+  std::vector<std::string> lines;
   for (const rt::Value& item : v.array()->items) {
     const rt::Value& line = item.deref();
-    if (!joined.empty()) joined += "; ";
-    joined += line.is_string() ? line.str() : rt::ToLiteral(line);
+    lines.push_back(line.is_string() ? line.str() : rt::ToLiteral(line));
   }
-  return joined;
+  return lines;
+}
+
+// Writes the detail lines into DETAIL1, DETAIL2, ... of the current record,
+// one per field; what is left over when the fields run out goes into the
+// last one, joined with "; ".
+void PutDetails(int area, const std::vector<std::string>& lines) {
+  std::vector<int> fields;
+  for (int n = 1;; ++n) {
+    const int index = rt::tables::FieldIndex(area, "DETAIL" + std::to_string(n));
+    if (index == 0) break;
+    fields.push_back(index);
+  }
+  if (fields.empty()) return;
+  for (size_t i = 0; i < lines.size() && i < fields.size(); ++i) {
+    std::string text = lines[i];
+    if (i + 1 == fields.size()) {
+      for (size_t j = i + 1; j < lines.size(); ++j) text += "; " + lines[j];
+    }
+    rt::tables::PutField(area, fields[i], text);
+  }
 }
 
 }  // namespace
@@ -66,7 +87,7 @@ rt::Value Syslog(rt::Frame& frame) {
   if (!message_arg.is_string()) rt::RaiseArgError(1, "SYSLOG", "message expected");
   const std::string program = OptText(frame, 1, "program tag");
   const std::string stamp = OptText(frame, 2, "time stamp");
-  const std::string detail = JoinLines(frame);
+  const std::vector<std::string> details = DetailLines(frame);
 
   const int start_area = rt::tables::CurrentArea();
   int area = rt::tables::AreaOfAlias(kAlias);
@@ -89,12 +110,13 @@ rt::Value Syslog(rt::Frame& frame) {
   const std::pair<const char*, rt::Value> values[] = {
       {"LOG_DATE", rt::Call("DATE")}, {"LOG_TIME", rt::Call("TIME")},
       {"PROGRAM", program},           {"STAMP", stamp},
-      {"MESSAGE", message_arg},       {"DETAIL", detail},
+      {"MESSAGE", message_arg},
   };
   for (const auto& [field, value] : values) {
     const int index = rt::tables::FieldIndex(area, field);
     if (index != 0) rt::tables::PutField(area, index, value);
   }
+  PutDetails(area, details);
   rt::Call("DBCOMMIT");
   if (opened_here) rt::Call("DBCLOSEAREA");
   rt::tables::SelectArea(start_area);

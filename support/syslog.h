@@ -1,15 +1,17 @@
 // The application's log, SYSLOG.DBF in the data directory.
 //
-// One record per entry, with these fields (the layout SYSLOG creates when
-// the table is missing; an existing table may lack any of them but
-// MESSAGE, and what it lacks is left out):
-//   LOG_DATE D 8    the date the entry was written
-//   LOG_TIME C 8    the time it was written, hh:mm:ss
-//   PROGRAM  C 10   the program tag
-//   STAMP    C 20   the time stamp the caller gave
-//   MESSAGE  C 80   the message
-//   DETAIL   C 254  the detail lines, joined with "; "
-// Longer texts are cut at the field's width.
+// One record per entry, with the layout of the demo database's log (the one
+// SYSLOG creates when the table is missing):
+//   LOG_DATE D 8                 the date the entry was written
+//   LOG_TIME C 8                 the time it was written, hh:mm:ss
+//   PROGRAM  C 10                the program tag
+//   STAMP    C 19                the time stamp the caller gave
+//   MESSAGE  C 60                the message
+//   DETAIL1, DETAIL2, DETAIL3 C 80  the detail lines, one per field; lines
+//                                beyond the last field are joined to it
+//                                with "; "
+// Longer texts are cut at the field's width.  An existing table may lack
+// any field but MESSAGE; what it lacks is left out.
 #ifndef SUPPORT_SYSLOG_H_
 #define SUPPORT_SYSLOG_H_
 

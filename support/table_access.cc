@@ -32,22 +32,6 @@ void CloseArea(int area) {
   rt::Call("DBCLOSEAREA");
 }
 
-// Converts a seek value to the type of the key it is compared with.
-rt::Value ConvertForKey(const rt::Value& value, char key_type) {
-  if (value.is_date()) {
-    if (key_type == 'C') return rt::DateToDtos(value.date());
-    if (key_type == 'N') {
-      if (value.date().empty()) return 0;
-      int y, m, d;
-      rt::SplitDate(value.date(), &y, &m, &d);
-      return y * 10000 + m * 100 + d;
-    }
-  } else if (value.is_string() && key_type == 'D') {
-    return rt::DateFromDtos(value.str());
-  }
-  return value;
-}
-
 }  // namespace
 
 std::string AliasOfTable(std::string_view name) {
@@ -122,15 +106,8 @@ rt::Value Seeker(rt::Frame& frame) {
   const int start_area = rt::tables::CurrentArea();
   rt::tables::SelectArea(area);
   if (order.is_number()) rt::Call("ORDSETFOCUS", {order});
-  // The key's type is the type of its expression on the current record (a
-  // blank record at the end of the table has the same field types).
-  char key_type = 'U';
-  const rt::Value key_text = rt::Call("ORDKEY");
-  if (key_text.is_string() && !key_text.str().empty()) {
-    key_type = rt::Eval(rt::Value(rt::CompileExpression(key_text.str()))).type_letter();
-  }
-  const rt::Value found =
-      rt::Call("DBSEEK", {ConvertForKey(frame.arg(2), key_type), true});
+  // DBSEEK itself turns a date into the YYYYMMDD text a character key holds.
+  const rt::Value found = rt::Call("DBSEEK", {frame.arg(2), true});
   rt::tables::SelectArea(start_area);
   return found;
 }

@@ -30,10 +30,9 @@ rt::Value DbeClose(rt::Frame& frame);
 // SEEKER(cTable, nOrder, xValue): in the work area of the open table cTable,
 // makes order nOrder current (when a number is given) and positions on the
 // first record whose key is on or after xValue (at the end of the table
-// when there is none), whatever soft seek is set to.  A date is converted
-// to the key's type first: DTOS for a character key, the number YYYYMMDD
-// for a numeric key; a "YYYYMMDD" text becomes a date for a date key.  The
-// current work area is unchanged.  Returns whether an equal key was found.
+// when there is none), whatever soft seek is set to.  A date seeks a
+// character key (DTOS(REPT_DT), say) by its YYYYMMDD text.  The current
+// work area is unchanged.  Returns whether an equal key was found.
 // Raises an error when cTable is not open.
 rt::Value Seeker(rt::Frame& frame);
 

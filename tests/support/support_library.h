@@ -4,6 +4,7 @@
 #define TESTS_SUPPORT_SUPPORT_LIBRARY_H_
 
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "runtime/api/console.h"
@@ -11,12 +12,19 @@
 
 namespace support_test {
 
+// The folder of the built libraries: MORB_BIN_DIR (set by ctest), else the
+// test binary's own folder, where the build puts them as well.
+inline std::string LibraryDir() {
+  if (const char* dir = std::getenv("MORB_BIN_DIR")) return dir;
+  std::error_code ec;
+  return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
+}
+
 inline void LoadSupportLibrary() {
   static void* handle = [] {
     rt::InitRuntime();
     rt::console::RegisterConsoleBuiltins();
-    const char* dir = std::getenv("MORB_BIN_DIR");
-    return rt::LoadModule(std::string(dir ? dir : "build/bin") + "/libsupport.so");
+    return rt::LoadModule(LibraryDir() + "/libsupport.so");
   }();
   (void)handle;
 }
