@@ -406,6 +406,39 @@ TEST(IndexBag, TagsAreAddedDroppedAndKeptInCreationOrder) {
   EXPECT_TRUE(bag->Verify(2).IsInvalidArgument());
 }
 
+// Enough tags that the directory itself needs interior nodes; names and
+// bag order survive a reopen and dropping every other tag.
+TEST(IndexBag, ManyTagsGrowTheDirectoryTree) {
+  std::unique_ptr<IndexBag> bag;
+  auto data = NewBag(&bag);
+  auto name = [](int i) {
+    // Names not in creation order, so directory order and bag order differ.
+    return "T" + std::to_string((i * 37) % 100) + "_" + std::to_string(i);
+  };
+  constexpr int kTags = 200;
+  for (int i = 0; i < kTags; ++i) {
+    ASSERT_TRUE(bag->AddTag(Spec(name(i), 4, KeyType::kBinary),
+                            {{EncodeIntegerKey(i), static_cast<uint32_t>(i + 1)}})
+                    .ok());
+  }
+  for (int round = 0; round < 2; ++round) {
+    ASSERT_TRUE(bag->Close().ok());
+    ASSERT_TRUE(IndexBag::Open(MemFile(data), false, &bag).ok());
+    const int step = round + 1;  // every tag, then every other one
+    ASSERT_EQ(bag->tags().size(), static_cast<size_t>(kTags / step));
+    for (int t = 0; t < kTags / step; ++t) {
+      const int i = t * step;
+      ASSERT_EQ(bag->tags()[t].name, name(i));
+      Pairs walked;
+      ASSERT_TRUE(Walk(bag.get(), t, &walked).ok());
+      EXPECT_EQ(walked, (Pairs{{EncodeIntegerKey(i), uint32_t(i + 1)}}));
+    }
+    if (round == 0) {
+      for (int t = kTags - 1; t >= 0; t -= 2) ASSERT_TRUE(bag->DeleteTag(t).ok());
+    }
+  }
+}
+
 TEST(IndexBag, UniqueTagKeepsTheFirstRecordOfAKey) {
   std::unique_ptr<IndexBag> bag;
   NewBag(&bag);
