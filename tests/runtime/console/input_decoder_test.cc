@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -81,6 +82,26 @@ TEST(InputDecoder, DecodesTheKeysOfBothTables) {
   };
   for (const DecodeCase& c : cases) {
     EXPECT_EQ(DecodeAll(c.bytes), c.codes) << c.name;
+  }
+}
+
+TEST(InputDecoder, AnyByteStringIsConsumedWithoutStalling) {
+  // Random bytes weighted towards the ones sequences are made of; every
+  // decode step must consume something once the terminal is quiet.
+  std::mt19937 rng(12345);
+  const std::string alphabet = std::string("\x1b[O;<~Mm0159AZu^$\x7f\x08\xC3\xE2\x82", 22) + "a";
+  for (int i = 0; i < 20000; ++i) {
+    std::string bytes;
+    const int len = 1 + static_cast<int>(rng() % 12);
+    for (int j = 0; j < len; ++j) {
+      bytes.push_back(rng() % 4 == 0 ? static_cast<char>(rng() % 256)
+                                     : alphabet[rng() % alphabet.size()]);
+    }
+    DecodeAll(bytes);
+    if (HasFailure()) {
+      ADD_FAILURE() << testing::PrintToString(bytes);
+      return;
+    }
   }
 }
 
