@@ -113,11 +113,13 @@ void InstallHandlers() {
 
 // ncursesw needs a UTF-8 character type; a shell in the "C" locale gets
 // C.UTF-8 for the characters only (numbers keep their format).
-void ChooseUtf8Locale() {
+// Returns false when no UTF-8 locale exists; the screen then shows ASCII
+// only, with "?" for the other characters.
+bool ChooseUtf8Locale() {
   std::setlocale(LC_CTYPE, "");
-  if (std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0) return;
-  if (std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr) return;
-  std::setlocale(LC_CTYPE, "en_US.UTF-8");
+  if (std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0) return true;
+  if (std::setlocale(LC_CTYPE, "C.UTF-8") != nullptr) return true;
+  return std::setlocale(LC_CTYPE, "en_US.UTF-8") != nullptr;
 }
 
 std::string SizeMessage(int rows, int cols) {
@@ -128,7 +130,7 @@ std::string SizeMessage(int rows, int cols) {
 
 class CursesBackend final : public Backend {
  public:
-  CursesBackend() {
+  explicit CursesBackend(bool utf8) : utf8_(utf8) {
     struct termios t;
     if (tcgetattr(STDIN_FILENO, &t) == 0) {
       options_.erase_is_ctrl_h = t.c_cc[VERASE] == 0x08;
@@ -150,7 +152,9 @@ class CursesBackend final : public Backend {
       if (!dirty[static_cast<size_t>(r)]) continue;
       for (int c = 0; c < cols; ++c) {
         const Cell& cell = screen.at(r, c);
-        wchar_t text[2] = {static_cast<wchar_t>(ScreenGlyph(static_cast<unsigned char>(cell.ch))), 0};
+        char32_t glyph = ScreenGlyph(static_cast<unsigned char>(cell.ch));
+        if (!utf8_ && glyph > 0x7E) glyph = '?';
+        wchar_t text[2] = {static_cast<wchar_t>(glyph), 0};
         attr_t attrs = A_NORMAL;
         const short pair = PairFor(cell.attr, &attrs);
         cchar_t cc;
@@ -269,6 +273,7 @@ class CursesBackend final : public Backend {
     Present(screen);
   }
 
+  bool utf8_;
   DecoderOptions options_;
   std::string pending_;  // bytes read but not yet decoded
   int colors_ = 0;
@@ -290,7 +295,7 @@ std::unique_ptr<Backend> StartTerminalBackend(int* screen_rows, int* screen_cols
     *error = "TERM is not set: cannot drive the terminal (use --headless for runs without one)";
     return nullptr;
   }
-  ChooseUtf8Locale();
+  const bool utf8 = ChooseUtf8Locale();
   g_have_saved_modes = tcgetattr(STDIN_FILENO, &g_saved_modes) == 0;
   if (g_screen != nullptr) {
     delscreen(g_screen);
@@ -329,7 +334,7 @@ std::unique_ptr<Backend> StartTerminalBackend(int* screen_rows, int* screen_cols
   WriteRaw(kModifyKeysOn);
   *screen_rows = LINES;
   *screen_cols = COLS;
-  return std::make_unique<CursesBackend>();
+  return std::make_unique<CursesBackend>(utf8);
 }
 
 }  // namespace rt::console
