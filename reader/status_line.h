@@ -25,7 +25,10 @@ namespace reader {
 // `name` (e.g. "(B)DISPSCOREBOARD@0001").  Evaluated with (row, col,
 // message): writes the message at the scoreboard (a number stands for the
 // national message with that number, anything else is written as it is)
-// and moves the cursor to (row, col).  Returns NIL.
+// and moves the cursor to (row, col).  Returns NIL.  The three functions
+// that show messages each keep one such block; their numbers follow the
+// order of those functions in the keyboard-read unit: INVALIDDATE 0000,
+// DISPSCOREBOARD 0001, RANGECHECK 0002.
 rt::Value MakeScoreboardBlock(std::string name);
 
 // The cursor's row and column (ROW(), COL()).
