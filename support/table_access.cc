@@ -93,7 +93,9 @@ rt::Value Seeker(rt::Frame& frame) {
   const rt::Value& table = frame.arg(0);
   if (!table.is_string()) rt::RaiseArgError(1, "SEEKER", "table name expected");
   const rt::Value& order = frame.arg(1);
-  if (!order.is_nil() && !order.is_number()) rt::RaiseArgError(2, "SEEKER", "order number expected");
+  if (!order.is_nil() && !order.is_number() && !order.is_string()) {
+    rt::RaiseArgError(2, "SEEKER", "order number or name expected");
+  }
   const int area = rt::tables::AreaOfAlias(AliasOfTable(table.str()));
   if (area == 0) {
     rt::Raise(rt::ErrorInfo{.description = "table " + table.str() + " is not open",
@@ -105,7 +107,7 @@ rt::Value Seeker(rt::Frame& frame) {
 
   const int start_area = rt::tables::CurrentArea();
   rt::tables::SelectArea(area);
-  if (order.is_number()) rt::Call("ORDSETFOCUS", {order});
+  if (!order.is_nil()) rt::Call("ORDSETFOCUS", {order});
   // DBSEEK itself turns a date into the YYYYMMDD text a character key holds.
   const rt::Value found = rt::Call("DBSEEK", {frame.arg(2), true});
   rt::tables::SelectArea(start_area);

@@ -28,9 +28,9 @@ rt::Value DbeOpen(rt::Frame& frame);
 rt::Value DbeClose(rt::Frame& frame);
 
 // SEEKER(cTable, nOrder, xValue): in the work area of the open table cTable,
-// makes order nOrder current (when a number is given) and positions on the
-// first record whose key is on or after xValue (at the end of the table
-// when there is none), whatever soft seek is set to.  A date seeks a
+// makes order nOrder current (when given: a number or an order's name) and
+// positions on the first record whose key is on or after xValue (at the end
+// of the table when there is none), whatever soft seek is set to.  A date seeks a
 // character key (DTOS(REPT_DT), say) by its YYYYMMDD text.  The current
 // work area is unchanged.  Returns whether an equal key was found.
 // Raises an error when cTable is not open.

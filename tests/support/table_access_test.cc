@@ -158,10 +158,12 @@ TEST_F(SupportTables, SeekerLandsOnTheFirstKeyOnOrAfterTheDate) {
       {D(2020, 2, 2), 0, false},  // past every key: the end
   };
   const int area = AreaOfAlias("MTS");
-  for (int order : {1, 2}) {  // DTOS(REPT_DT) (character), REPT_DT (date)
+  // DTOS(REPT_DT) (character) and REPT_DT (date), by number and by name.
+  for (const rt::Value& named : {rt::Value(1), rt::Value(2), rt::Value("BYTEXT")}) {
+    const int order = named.is_string() ? 1 : static_cast<int>(named.num());
     for (const Case& c : cases) {
-      const rt::Value found = rt::Call("SEEKER", {"MTS", order, c.value});
-      const std::string what = "order " + std::to_string(order) + " " + rt::DateToDtos(c.value);
+      const rt::Value found = rt::Call("SEEKER", {"MTS", named, c.value});
+      const std::string what = rt::ToLiteral(named) + " " + rt::DateToDtos(c.value);
       EXPECT_EQ(found.is_true(), c.found) << what;
       EXPECT_EQ(rt::tables::CurrentArea(), 9) << what;
       rt::Call("DBSELECTAREA", {area});
