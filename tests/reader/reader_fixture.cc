@@ -10,13 +10,6 @@
 #include "reader/validation.h"
 #include "runtime/api/console.h"
 
-// The core built-ins (EMPTY, UPPER, TRANSFORM, ...) the reader calls by name.
-// InitRuntime does not register them yet; registering them again once it
-// does is harmless (the newest registration of a name wins).
-namespace rt {
-void RegisterCoreBuiltins();
-}
-
 namespace reader_test {
 namespace {
 
@@ -81,7 +74,6 @@ void StartOnce() {
   if (started) return;
   started = true;
   rt::InitRuntime();
-  rt::RegisterCoreBuiltins();
   rt::console::RegisterConsoleBuiltins();
   rt::RegisterFunctions(kReaderFunctions);
   rt::CreateClass(rt::ClassDef{
