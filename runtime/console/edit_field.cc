@@ -331,8 +331,8 @@ void EditField::Load(const Value& v, std::string_view picture,
   if (!focus_taken_) {
     original_ = buffer_;
     original_value_ = v;
+    changed_ = false;
   }
-  changed_ = false;
   type_out_ = false;
   pos_ = slots_.empty() ? 1 : slots_[0] + 1;
 }

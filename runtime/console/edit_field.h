@@ -91,7 +91,10 @@ class EditField {
 
   // Lays the value out in the buffer with the picture (empty: the default
   // template) and puts the cursor on the first editable position with
-  // typeOut and changed false.  The value held at the last TakeFocus (the one
+  // typeOut false.  `changed` means "edited since the focus was taken", so a
+  // field that has the focus keeps it (a post-validation block, run after the
+  // value was stored and the field reset, must still see the edit); without
+  // the focus it is false.  The value held at the last TakeFocus (the one
   // Undo goes back to) is kept.  REQUIRES: CanEdit(v).
   void Load(const Value& v, std::string_view picture,
             const DateSettings& dates);
