@@ -523,7 +523,37 @@ Status CdxStore::InsertLocked(const Tree& tree, std::string_view key,
     RETURN_IF_ERROR(Split(tree, path, path.size(), leaf_offset,
                           at_end && leaf->right == kNoSibling));
   }
-  return Status::OK();
+  return FitAll(tree);
+}
+
+Status CdxStore::FitAll(const Tree& tree) {
+  // A leaf written by another tool may use narrower dup/trail fields than
+  // ours, so re-encoding it unchanged (a new sibling link, one entry less)
+  // can take more than a node.  Split every such leaf before it is written.
+  for (int round = 0; round < 1000; ++round) {
+    uint32_t offset = 0;
+    for (const auto& [o, p] : pending_) {
+      if (p.owner == tree.header && p.node->leaf() &&
+          LeafBytes(p.node->entries, 0, p.node->entries.size(),
+                    tree.key_length, tree.pad) > kLeafArea) {
+        offset = o;
+        break;
+      }
+    }
+    if (offset == 0) return Status::OK();
+    const NodeEntry last = pending_[offset].node->entries.back();
+    std::vector<PathStep> path;
+    uint32_t leaf;
+    std::shared_ptr<const Node> found;
+    RETURN_IF_ERROR(
+        Descend(tree, last.key, last.recno, false, &path, &leaf, &found));
+    if (leaf != offset) {
+      return Corrupt("leaf at " + std::to_string(offset) +
+                     " cannot be reached through its own keys");
+    }
+    RETURN_IF_ERROR(Split(tree, path, path.size(), offset, false));
+  }
+  return Corrupt("too many overfull leaves");
 }
 
 Status CdxStore::RaiseBounds(const Tree& tree,
@@ -732,7 +762,8 @@ Status CdxStore::RemoveLocked(const Tree& tree, std::string_view key,
   RETURN_IF_ERROR(Mutable(tree, leaf_offset, &leaf));
   leaf->entries.erase(leaf->entries.begin() + pos);
   *removed = true;
-  return Rebalance(tree, path, path.size(), leaf_offset);
+  RETURN_IF_ERROR(Rebalance(tree, path, path.size(), leaf_offset));
+  return FitAll(tree);
 }
 
 bool CdxStore::Underfull(const Tree& tree, const Node& node) const {
@@ -1142,6 +1173,13 @@ Status CdxStore::WriteBack() {
       EncodeNode(*slot.node, 0, 0, block);
     } else {
       auto t = trees_.find(slot.owner);
+      if (t != trees_.end() && slot.node->leaf() &&
+          LeafBytes(slot.node->entries, 0, slot.node->entries.size(),
+                    t->second.key_length, t->second.pad) > kLeafArea) {
+        // Every change splits such leaves (FitAll); never write one.
+        RETURN_IF_ERROR(settle());
+        return Corrupt("leaf at " + std::to_string(o) + " is too full to write");
+      }
       if (t == trees_.end()) {
         // A node of a tree dropped meanwhile that nothing reaches any more.
         cache_.erase(o);

@@ -174,6 +174,7 @@ class CdxStore {
   Status Rebalance(const Tree& tree, const std::vector<PathStep>& path,
                    size_t depth, uint32_t offset);
   Status CollapseRoot(const Tree& tree);
+  Status FitAll(const Tree& tree);
   bool Underfull(const Tree& tree, const Node& node) const;
   bool FitsMerged(const Tree& tree, const Node& a, const Node& b) const;
   std::vector<size_t> PartitionLeaf(const Tree& tree,

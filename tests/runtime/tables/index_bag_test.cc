@@ -455,6 +455,53 @@ TEST(IndexBag, UniqueTagKeepsTheFirstRecordOfAKey) {
   EXPECT_EQ(walked, (Pairs{{"aaa", 5}, {"bbb", 2}, {"ccc", 9}}));
 }
 
+// A leaf from another writer packed with narrower fields than ours (4-bit
+// dup/trail counts, 2-byte entries) takes more than a node once we re-encode
+// it; changing it must split it, not overflow it.
+TEST(IndexBag, TightLeafOfAnotherWriterIsSplitWhenChanged) {
+  std::unique_ptr<IndexBag> bag;
+  auto data = NewBag(&bag);
+  ASSERT_TRUE(bag->AddTag(Spec("F", 16), {}).ok());
+  ASSERT_TRUE(bag->Close().ok());
+  const std::string key = EncodeCharacterKey(std::string(15, 'A'), 16);
+  std::string leaf(512, '\0');
+  auto put16 = [&](size_t at, unsigned v) {
+    leaf[at] = static_cast<char>(v);
+    leaf[at + 1] = static_cast<char>(v >> 8);
+  };
+  Pairs expected;
+  const unsigned count = 236;
+  put16(0, 3);
+  put16(2, count);
+  for (int i = 4; i < 12; ++i) leaf[i] = '\xFF';
+  put16(12, 488 - count * 2 - 15);
+  leaf[14] = '\xFF';               // record mask, R = 8
+  leaf[18] = leaf[19] = 0x0F;      // dup and trail masks, D = T = 4
+  leaf[20] = 8, leaf[21] = 4, leaf[22] = 4, leaf[23] = 2;
+  for (unsigned i = 0; i < count; ++i) {
+    const unsigned recno = 20 + i, dup = i == 0 ? 0 : 15, trail = 1;
+    put16(24 + 2 * i, recno | dup << 8 | trail << 12);
+    expected.emplace_back(key, recno);
+  }
+  leaf.replace(512 - 15, 15, std::string(15, 'A'));
+  ASSERT_EQ(data->size(), 3072u);
+  data->replace(2560, 512, leaf);
+
+  ASSERT_TRUE(IndexBag::Open(MemFile(data), false, &bag).ok());
+  Pairs walked;
+  ASSERT_TRUE(Walk(bag.get(), 0, &walked).ok());
+  ASSERT_EQ(walked, expected);
+  ASSERT_TRUE(bag->Delete(0, key, 100).ok());
+  expected.erase(expected.begin() + (100 - 20));
+  ASSERT_TRUE(bag->Close().ok());
+  ASSERT_TRUE(IndexBag::Open(MemFile(data), false, &bag).ok());
+  TagStats stats;
+  ASSERT_TRUE(bag->Verify(0, &stats).ok());
+  EXPECT_EQ(stats.depth, 2);
+  ASSERT_TRUE(Walk(bag.get(), 0, &walked).ok());
+  EXPECT_EQ(walked, expected);
+}
+
 // --- Cursors ---------------------------------------------------------------
 
 // A cursor stays meaningful when the tag changes under it: it moves on from
