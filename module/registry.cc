@@ -71,5 +71,7 @@ extern "C" MORB_EXPORT int rt_module_attach() {
 // Detach: withdraw the table, so the names no longer resolve.
 extern "C" MORB_EXPORT int rt_module_detach() {
   rt::WithdrawFunctions(vornex::PublicFunctions());
+  // The class's methods are this library's code; a reload must build anew.
+  rt::DropClass("READSTATUS");
   return 1;
 }

@@ -318,6 +318,11 @@ class Object {
 ObjectPtr CreateClass(ClassDef def);
 // The class object of a created class, or nullptr.
 ObjectPtr FindClass(std::string_view name);
+// Forgets a class by name, so a later CreateClass of that name makes a new
+// one.  Objects already made keep their class.  A module whose methods are
+// C++ functions drops its classes when it is unloaded, because a reloaded
+// module's functions live at other addresses.
+void DropClass(std::string_view name);
 // A new instance (variables NIL); INIT is sent when the class has one.
 ObjectPtr NewInstance(const ObjectPtr& class_object);
 

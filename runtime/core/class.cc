@@ -130,6 +130,12 @@ ObjectPtr FindClass(std::string_view name) {
   return it == table.classes.end() ? nullptr : it->second;
 }
 
+void DropClass(std::string_view name) {
+  ClassTable& table = TheClasses();
+  std::lock_guard<std::mutex> guard(table.lock);
+  table.classes.erase(internal::UpperName(name));
+}
+
 ObjectPtr NewInstance(const ObjectPtr& class_object) {
   auto object = std::make_shared<Object>();
   object->class_ = class_object->class_;

@@ -63,3 +63,20 @@ TEST(Classes, UnknownMessageRaises) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Classes, DroppedClassIsMadeAnewButOldObjectsKeepTheirs) {
+  rt::InitRuntime();
+  rt::ClassDef def{.name = "TDROPPED", .instance_vars = {"v"}};
+  rt::ObjectPtr first = rt::CreateClass(def);
+  rt::Value old_instance = rt::NewInstance(first);
+  rt::DropClass("tdropped");
+  EXPECT_EQ(rt::FindClass("TDROPPED"), nullptr);
+  rt::ObjectPtr second = rt::CreateClass(def);
+  EXPECT_NE(second, first);
+  rt::Send(old_instance, "_v", {1});
+  EXPECT_EQ(rt::Send(old_instance, "v").num(), 1);
+}
+
+}  // namespace
