@@ -62,7 +62,12 @@ class TerminalPatchTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    if (!socket_.empty()) Tmux("kill-server");
+    if (!socket_.empty()) {
+      // The server leaves its socket file behind when it is killed.
+      const std::string socket_path = Trim(Tmux("display -p '#{socket_path}'"));
+      Tmux("kill-server");
+      if (socket_path.rfind('/', 0) == 0) fs::remove(socket_path);
+    }
     if (!dir_.empty()) fs::remove_all(dir_);
   }
 
