@@ -8,6 +8,7 @@
 #include "runtime/api/runtime.h"
 #include "tests/runtime/macro/runtime_setup.h"
 #include "runtime/api/tables.h"
+#include "tests/testing/table_builder.h"
 
 namespace rt {
 namespace {
@@ -28,8 +29,8 @@ class MacroFields : public ::testing::Test {
  protected:
   void SetUp() override {
     StartRuntime();
-    dir_ = std::filesystem::path(::testing::TempDir()) / "macro_fields";
-    std::filesystem::create_directories(dir_);
+    // A directory of its own: ctest runs the cases of this suite in parallel.
+    dir_ = testing_support::MakeTempDir("macro_fields");
     SetPublic("cCustM2", (dir_ / "cust.dbf").string());
     SetPublic("cOrdM2", (dir_ / "ord.dbf").string());
     MacroEval("DBCREATE(cCustM2, {{'NAME', 'C', 10, 0}, {'AGE', 'N', 3, 0}}),"
