@@ -9,9 +9,8 @@ endfunction()
 function(add_unit_test name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
   add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE testing ${ARG_LIBS} GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE testing ${ARG_LIBS} testing_main)
   set_project_warnings(${name})
   gtest_discover_tests(${name} WORKING_DIRECTORY ${CMAKE_BINARY_DIR}
-                       DISCOVERY_TIMEOUT 60
-                       PROPERTIES ENVIRONMENT "MORB_BIN_DIR=${CMAKE_BINARY_DIR}/bin;MORB_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+                       DISCOVERY_TIMEOUT 60)
 endfunction()
