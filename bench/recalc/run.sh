@@ -23,6 +23,10 @@ while [ $# -gt 0 ]; do
   esac
 done
 
+# Relative folders are taken from where the script was started.
+build=$(realpath -m "$build")
+work=$(realpath -m "$work")
+
 if ! /usr/bin/python3 -c 'import dbfread, sqlite3' 2>/dev/null; then
   echo "run.sh: /usr/bin/python3 needs dbfread (Debian: apt-get install python3-dbfread)" >&2
   exit 2
