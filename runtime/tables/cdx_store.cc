@@ -292,6 +292,7 @@ Status CdxStore::Mutable(const Tree& tree, uint32_t offset, Node** node) {
   auto copy = std::make_shared<Node>(*current);
   *node = copy.get();
   pending_[offset] = Pending{std::move(copy), tree.header};
+  touched_.push_back(offset);
   return Status::OK();
 }
 
@@ -333,6 +334,7 @@ Status CdxStore::Allocate(const Tree& tree, Node::Kind kind, uint32_t* offset,
   fresh->kind = kind;
   *node = fresh.get();
   pending_[*offset] = Pending{std::move(fresh), tree.header};
+  touched_.push_back(*offset);
   return Status::OK();
 }
 
@@ -530,15 +532,21 @@ Status CdxStore::FitAll(const Tree& tree) {
   // A leaf written by another tool may use narrower dup/trail fields than
   // ours, so re-encoding it unchanged (a new sibling link, one entry less)
   // can take more than a node.  Split every such leaf before it is written.
+  // Only the nodes this change made pending can have grown, so only those
+  // are looked at (a node pending from an earlier change was fitted then).
   for (int round = 0; round < 1000; ++round) {
     uint32_t offset = 0;
-    for (const auto& [o, p] : pending_) {
-      if (p.owner == tree.header && p.node->leaf() &&
-          LeafBytes(p.node->entries, 0, p.node->entries.size(),
+    while (!touched_.empty()) {
+      const uint32_t o = touched_.back();
+      auto p = pending_.find(o);
+      if (p != pending_.end() && p->second.owner == tree.header &&
+          p->second.node->leaf() &&
+          LeafBytes(p->second.node->entries, 0, p->second.node->entries.size(),
                     tree.key_length, tree.pad) > kLeafArea) {
         offset = o;
         break;
       }
+      touched_.pop_back();
     }
     if (offset == 0) return Status::OK();
     const NodeEntry last = pending_[offset].node->entries.back();

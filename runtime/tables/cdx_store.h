@@ -205,6 +205,9 @@ class CdxStore {
 
   bool in_operation_ = false;
   std::unordered_map<uint32_t, Pending> pending_;
+  // Nodes made pending since the last FitAll: the ones a change may have
+  // overfilled.
+  std::vector<uint32_t> touched_;
   Snapshot snapshot_;
 };
 
