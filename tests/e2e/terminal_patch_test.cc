@@ -53,7 +53,7 @@ class TerminalPatchTest : public ::testing::Test {
       GTEST_SKIP() << "python3-dbfread is not installed for " << kPython;
     }
     bin_ = EnvOr("MORB_BIN_DIR", "build/bin");
-    reader_ = std::string(MORB_E2E_DIR) + "/read_tables.py";
+    reader_ = EnvOr("MORB_SOURCE_DIR", ".") + "/tests/e2e/read_tables.py";
     dir_ = (fs::path(::testing::TempDir()) /
             ("morb_e2e_" + std::to_string(getpid()))).string();
     fs::remove_all(dir_);
