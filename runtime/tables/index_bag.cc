@@ -436,7 +436,7 @@ Status IndexCursor::Prepare(int* tag, bool* exact) {
   }
   *exact = true;
   cdx::CdxStore& store = *bag_->state_->store;
-  if (valid_ && impl_->version != store.version()) {
+  if (valid_ && (impl_->version != store.version() || !impl_->pos.valid())) {
     // The tree changed: find the current entry again (or where it was).
     const cdx::Tree& tree = tags[*tag].tree;
     RETURN_IF_ERROR(store.Seek(tree, key_, recno_, false, &impl_->pos));
@@ -464,6 +464,22 @@ void IndexCursor::Settle(bool forward_end) {
   }
 }
 
+// A failed move leaves the cursor on no entry, so that nothing is read
+// from a half-made position afterwards.
+#define CURSOR_RETURN_IF_ERROR(expr) \
+  do {                               \
+    Status _s = (expr);              \
+    if (!_s.ok()) return Fail(_s);   \
+  } while (0)
+
+Status IndexCursor::Fail(const Status& s) {
+  impl_->pos = cdx::Position{};
+  valid_ = eof_ = bof_ = false;
+  key_.clear();
+  recno_ = 0;
+  return s;
+}
+
 namespace {
 
 // One step back in storage order; from "past the end" that is the last
@@ -479,11 +495,11 @@ Status StorageBack(cdx::CdxStore& store, const cdx::Tree& tree,
 Status IndexCursor::First() {
   int tag;
   bool exact;
-  RETURN_IF_ERROR(Prepare(&tag, &exact));
+  CURSOR_RETURN_IF_ERROR(Prepare(&tag, &exact));
   cdx::CdxStore& store = *bag_->state_->store;
   const cdx::Tree& tree = bag_->state_->tags[tag].tree;
   const bool desc = bag_->tags_[tag].descending;
-  RETURN_IF_ERROR(desc ? store.Last(tree, &impl_->pos)
+  CURSOR_RETURN_IF_ERROR(desc ? store.Last(tree, &impl_->pos)
                        : store.First(tree, &impl_->pos));
   Settle(true);
   if (!valid_) bof_ = true;  // an empty tag is at both ends
@@ -493,11 +509,11 @@ Status IndexCursor::First() {
 Status IndexCursor::Last() {
   int tag;
   bool exact;
-  RETURN_IF_ERROR(Prepare(&tag, &exact));
+  CURSOR_RETURN_IF_ERROR(Prepare(&tag, &exact));
   cdx::CdxStore& store = *bag_->state_->store;
   const cdx::Tree& tree = bag_->state_->tags[tag].tree;
   const bool desc = bag_->tags_[tag].descending;
-  RETURN_IF_ERROR(desc ? store.First(tree, &impl_->pos)
+  CURSOR_RETURN_IF_ERROR(desc ? store.First(tree, &impl_->pos)
                        : store.Last(tree, &impl_->pos));
   Settle(true);
   if (!valid_) bof_ = true;
@@ -511,16 +527,16 @@ Status IndexCursor::Next() {
   }
   int tag;
   bool exact;
-  RETURN_IF_ERROR(Prepare(&tag, &exact));
+  CURSOR_RETURN_IF_ERROR(Prepare(&tag, &exact));
   cdx::CdxStore& store = *bag_->state_->store;
   const cdx::Tree& tree = bag_->state_->tags[tag].tree;
   if (bag_->tags_[tag].descending) {
     // A relocated position is the first pair above the old one; one step
     // back gives the pair below it either way.
-    RETURN_IF_ERROR(exact ? store.Prev(tree, &impl_->pos)
+    CURSOR_RETURN_IF_ERROR(exact ? store.Prev(tree, &impl_->pos)
                           : StorageBack(store, tree, &impl_->pos));
   } else if (exact) {
-    RETURN_IF_ERROR(store.Next(tree, &impl_->pos));
+    CURSOR_RETURN_IF_ERROR(store.Next(tree, &impl_->pos));
   }
   Settle(true);
   return Status::OK();
@@ -533,14 +549,14 @@ Status IndexCursor::Prev() {
   }
   int tag;
   bool exact;
-  RETURN_IF_ERROR(Prepare(&tag, &exact));
+  CURSOR_RETURN_IF_ERROR(Prepare(&tag, &exact));
   cdx::CdxStore& store = *bag_->state_->store;
   const cdx::Tree& tree = bag_->state_->tags[tag].tree;
   if (!bag_->tags_[tag].descending) {
-    RETURN_IF_ERROR(exact ? store.Prev(tree, &impl_->pos)
+    CURSOR_RETURN_IF_ERROR(exact ? store.Prev(tree, &impl_->pos)
                           : StorageBack(store, tree, &impl_->pos));
   } else if (exact) {
-    RETURN_IF_ERROR(store.Next(tree, &impl_->pos));
+    CURSOR_RETURN_IF_ERROR(store.Next(tree, &impl_->pos));
   }
   Settle(false);
   return Status::OK();
@@ -550,7 +566,7 @@ Status IndexCursor::Seek(std::string_view key, bool* found) {
   int tag;
   bool exact;
   *found = false;
-  RETURN_IF_ERROR(Prepare(&tag, &exact));
+  CURSOR_RETURN_IF_ERROR(Prepare(&tag, &exact));
   const TagInfo& info = bag_->tags_[tag];
   if (key.size() > static_cast<size_t>(info.key_length)) {
     return Status::InvalidArgument(
@@ -563,11 +579,11 @@ Status IndexCursor::Seek(std::string_view key, bool* found) {
   cdx::Position& pos = impl_->pos;
   if (!info.descending) {
     const std::string low = std::string(key) + std::string(rest, '\0');
-    RETURN_IF_ERROR(store.Seek(tree, low, 0, false, &pos));
+    CURSOR_RETURN_IF_ERROR(store.Seek(tree, low, 0, false, &pos));
   } else {
     const std::string high = std::string(key) + std::string(rest, '\xFF');
-    RETURN_IF_ERROR(store.Seek(tree, high, 0xFFFFFFFF, true, &pos));
-    RETURN_IF_ERROR(StorageBack(store, tree, &pos));
+    CURSOR_RETURN_IF_ERROR(store.Seek(tree, high, 0xFFFFFFFF, true, &pos));
+    CURSOR_RETURN_IF_ERROR(StorageBack(store, tree, &pos));
   }
   *found = pos.valid() && StartsWith(pos.entry().key, key);
   Settle(true);
@@ -578,7 +594,7 @@ Status IndexCursor::SeekLast(std::string_view key, bool* found) {
   int tag;
   bool exact;
   *found = false;
-  RETURN_IF_ERROR(Prepare(&tag, &exact));
+  CURSOR_RETURN_IF_ERROR(Prepare(&tag, &exact));
   const TagInfo& info = bag_->tags_[tag];
   if (key.size() > static_cast<size_t>(info.key_length)) {
     return Status::InvalidArgument(
@@ -592,9 +608,9 @@ Status IndexCursor::SeekLast(std::string_view key, bool* found) {
   if (!info.descending) {
     // The last match is just before the first entry above every match.
     const std::string high = std::string(key) + std::string(rest, '\xFF');
-    RETURN_IF_ERROR(store.Seek(tree, high, 0xFFFFFFFF, true, &pos));
+    CURSOR_RETURN_IF_ERROR(store.Seek(tree, high, 0xFFFFFFFF, true, &pos));
     cdx::Position before = pos;
-    RETURN_IF_ERROR(StorageBack(store, tree, &before));
+    CURSOR_RETURN_IF_ERROR(StorageBack(store, tree, &before));
     if (before.valid() && StartsWith(before.entry().key, key)) {
       pos = before;
       *found = true;
@@ -602,11 +618,11 @@ Status IndexCursor::SeekLast(std::string_view key, bool* found) {
   } else {
     // In descending order the last match is the smallest one stored.
     const std::string low = std::string(key) + std::string(rest, '\0');
-    RETURN_IF_ERROR(store.Seek(tree, low, 0, false, &pos));
+    CURSOR_RETURN_IF_ERROR(store.Seek(tree, low, 0, false, &pos));
     if (pos.valid() && StartsWith(pos.entry().key, key)) {
       *found = true;
     } else {
-      RETURN_IF_ERROR(StorageBack(store, tree, &pos));
+      CURSOR_RETURN_IF_ERROR(StorageBack(store, tree, &pos));
     }
   }
   Settle(true);
@@ -618,7 +634,7 @@ Status IndexCursor::SeekEntry(std::string_view key, uint32_t recno,
   int tag;
   bool exact;
   *found = false;
-  RETURN_IF_ERROR(Prepare(&tag, &exact));
+  CURSOR_RETURN_IF_ERROR(Prepare(&tag, &exact));
   const TagInfo& info = bag_->tags_[tag];
   if (key.size() != static_cast<size_t>(info.key_length)) {
     return Status::InvalidArgument(
@@ -629,10 +645,10 @@ Status IndexCursor::SeekEntry(std::string_view key, uint32_t recno,
   const cdx::Tree& tree = bag_->state_->tags[tag].tree;
   cdx::Position& pos = impl_->pos;
   if (!info.descending) {
-    RETURN_IF_ERROR(store.Seek(tree, key, recno, false, &pos));
+    CURSOR_RETURN_IF_ERROR(store.Seek(tree, key, recno, false, &pos));
   } else {
-    RETURN_IF_ERROR(store.Seek(tree, key, recno, true, &pos));
-    RETURN_IF_ERROR(StorageBack(store, tree, &pos));
+    CURSOR_RETURN_IF_ERROR(store.Seek(tree, key, recno, true, &pos));
+    CURSOR_RETURN_IF_ERROR(StorageBack(store, tree, &pos));
   }
   *found = pos.valid() && pos.entry().key == key && pos.entry().recno == recno;
   Settle(true);

@@ -214,6 +214,8 @@ class IndexCursor {
   Status Prepare(int* tag, bool* exact);
   // Takes the position held in impl_ as the current entry.
   void Settle(bool forward_end);
+  // Leaves the cursor on no entry and returns `s`.
+  Status Fail(const Status& s);
 
   IndexBag* bag_;
   uint64_t tag_id_;
