@@ -190,5 +190,44 @@ TEST(IndexCorruption, EveryFlippedByteIsHandled) {
   }
 }
 
+// A damaged bag (found by fuzzing) on which a descending seek fails after
+// moving the position: the cursor must then be on no entry, and a later
+// Next() must report that instead of reading a half-made position.
+TEST(IndexCorruption, CursorIsOffAfterAFailedMove) {
+  auto data = std::make_shared<std::string>(testing::ReadWholeFile(
+      testing::FixturePath("../cdx_cases/cursor_after_failed_seek.cdx")));
+  ASSERT_FALSE(data->empty());
+  std::unique_ptr<IndexBag> bag;
+  ASSERT_TRUE(IndexBag::Open(MemFile(data), false, &bag).ok());
+  int failures = 0;
+  for (int t = 0; t < static_cast<int>(bag->tags().size()); ++t) {
+    std::unique_ptr<IndexCursor> c;
+    ASSERT_TRUE(bag->NewCursor(t, &c).ok());
+    Status s = c->First();
+    std::string seen = c->Valid() ? c->key() : "";
+    if (s.ok() && c->Valid()) s = c->Next();
+    if (s.ok() && c->Valid()) seen = c->key();
+    bool found;
+    for (Status step : {c->Seek(seen.substr(0, seen.size() / 2), &found),
+                        c->SeekLast(seen, &found)}) {
+      if (!step.ok()) {
+        ++failures;
+        EXPECT_TRUE(step.IsCorruption()) << step.ToString();
+        EXPECT_FALSE(c->Valid());
+      }
+    }
+    const std::string key(static_cast<size_t>(bag->tags()[t].key_length), 'q');
+    s = bag->Insert(t, key, 7);
+    EXPECT_TRUE(s.ok() || s.IsCorruption()) << s.ToString();
+    if (c->Valid()) {
+      s = c->Next();
+      EXPECT_TRUE(s.ok() || s.IsCorruption()) << s.ToString();
+    } else {
+      EXPECT_TRUE(c->Next().IsInvalidArgument());
+    }
+  }
+  EXPECT_GT(failures, 0);
+}
+
 }  // namespace
 }  // namespace rt::tables
