@@ -262,6 +262,81 @@ int LeafBytes(const std::vector<NodeEntry>& entries, size_t begin, size_t end,
   return static_cast<int>(end - begin) * w.entry_bytes + stored;
 }
 
+int NodeLeafBytes(const Node& leaf, int key_length, uint8_t pad) {
+  if (leaf.stored < 0) {
+    leaf.stored = 0;
+    leaf.max_recno = 0;
+    const std::string* prev = nullptr;
+    for (const NodeEntry& e : leaf.entries) {
+      leaf.stored += StoredBytes(prev ? std::string_view(*prev) : std::string_view(),
+                                 e.key, key_length, pad);
+      leaf.max_recno = std::max(leaf.max_recno, e.recno);
+      prev = &e.key;
+    }
+  }
+  const LeafWidths w = ChooseWidths(key_length, leaf.max_recno);
+  return static_cast<int>(leaf.entries.size()) * w.entry_bytes + leaf.stored;
+}
+
+namespace {
+
+// Stored bytes of entry i of `entries` given its predecessor there.
+int StoredAt(const std::vector<NodeEntry>& entries, size_t i, int key_length,
+             uint8_t pad) {
+  return StoredBytes(i == 0 ? std::string_view() : std::string_view(entries[i - 1].key),
+                     entries[i].key, key_length, pad);
+}
+
+}  // namespace
+
+void LeafInsert(Node* leaf, size_t pos, NodeEntry entry, int key_length,
+                uint8_t pad) {
+  auto& entries = leaf->entries;
+  const bool known = leaf->stored >= 0;
+  if (known && pos < entries.size()) leaf->stored -= StoredAt(entries, pos, key_length, pad);
+  const uint32_t recno = entry.recno;
+  entries.insert(entries.begin() + pos, std::move(entry));
+  if (!known) return;
+  leaf->stored += StoredAt(entries, pos, key_length, pad);
+  if (pos + 1 < entries.size()) leaf->stored += StoredAt(entries, pos + 1, key_length, pad);
+  leaf->max_recno = std::max(leaf->max_recno, recno);
+}
+
+void LeafErase(Node* leaf, size_t pos, int key_length, uint8_t pad) {
+  auto& entries = leaf->entries;
+  if (leaf->stored < 0) {
+    entries.erase(entries.begin() + pos);
+    return;
+  }
+  leaf->stored -= StoredAt(entries, pos, key_length, pad);
+  if (pos + 1 < entries.size()) leaf->stored -= StoredAt(entries, pos + 1, key_length, pad);
+  const uint32_t recno = entries[pos].recno;
+  entries.erase(entries.begin() + pos);
+  if (pos < entries.size()) leaf->stored += StoredAt(entries, pos, key_length, pad);
+  // The largest record number left is only known again by looking.
+  if (recno == leaf->max_recno) leaf->ForgetSize();
+}
+
+int MergedLeafBytes(const std::vector<NodeEntry>& a,
+                    const std::vector<NodeEntry>& b, int key_length,
+                    uint8_t pad) {
+  uint32_t max_recno = 0;
+  int stored = 0;
+  const NodeEntry* prev = nullptr;
+  for (const auto* list : {&a, &b}) {
+    for (const NodeEntry& e : *list) {
+      max_recno = std::max(max_recno, e.recno);
+      const int trail = TrailCount(e.key, pad);
+      const int dup =
+          prev ? std::min(CommonPrefix(prev->key, e.key), key_length - trail) : 0;
+      stored += key_length - dup - trail;
+      prev = &e;
+    }
+  }
+  const LeafWidths w = ChooseWidths(key_length, max_recno);
+  return static_cast<int>(a.size() + b.size()) * w.entry_bytes + stored;
+}
+
 int InteriorCapacity(int key_length) {
   return kInteriorArea / (key_length + 8);
 }

@@ -57,7 +57,15 @@ struct Node {
   uint32_t next_free = 0;  // kFree only: the next free block, 0 = none
   std::vector<NodeEntry> entries;
 
+  // For a leaf: the stored key bytes of `entries` and their largest record
+  // number, kept so that the leaf's size need not be recomputed from every
+  // entry after each change; `stored` < 0 means not known.  Change a leaf's
+  // entries only through LeafInsert / LeafErase, or call ForgetSize after.
+  mutable int stored = -1;
+  mutable uint32_t max_recno = 0;
+
   bool leaf() const { return kind == Kind::kLeaf; }
+  void ForgetSize() { stored = -1; }
 };
 
 // Three-way comparison of (key, recno) pairs: unsigned bytes, then recno.
@@ -100,6 +108,18 @@ int StoredBytes(std::string_view prev, std::string_view key, int key_length,
 // kLeafArea.
 int LeafBytes(const std::vector<NodeEntry>& entries, size_t begin, size_t end,
               int key_length, uint8_t pad);
+// LeafBytes of a whole leaf, from its kept size when known.
+int NodeLeafBytes(const Node& leaf, int key_length, uint8_t pad);
+// Inserts / erases entry `pos` of a leaf, keeping its size up to date.
+void LeafInsert(Node* leaf, size_t pos, NodeEntry entry, int key_length,
+                uint8_t pad);
+void LeafErase(Node* leaf, size_t pos, int key_length, uint8_t pad);
+
+// LeafBytes of the entries of `a` followed by those of `b`, as one leaf (what
+// merging two neighbouring leaves would take), without building the list.
+int MergedLeafBytes(const std::vector<NodeEntry>& a,
+                    const std::vector<NodeEntry>& b, int key_length,
+                    uint8_t pad);
 // Largest number of interior entries per node for a key length.
 int InteriorCapacity(int key_length);
 

@@ -516,11 +516,11 @@ Status CdxStore::InsertLocked(const Tree& tree, std::string_view key,
   Node* leaf;
   RETURN_IF_ERROR(Mutable(tree, leaf_offset, &leaf));
   const bool at_end = pos == leaf->entries.size();
-  leaf->entries.insert(leaf->entries.begin() + pos,
-                       NodeEntry{std::string(key), recno, 0});
+  LeafInsert(leaf, pos, NodeEntry{std::string(key), recno, 0}, tree.key_length,
+             tree.pad);
   *added = true;
   RETURN_IF_ERROR(RaiseBounds(tree, path, leaf_offset));
-  if (LeafBytes(leaf->entries, 0, leaf->entries.size(), tree.key_length,
+  if (NodeLeafBytes(*leaf, tree.key_length,
                 tree.pad) > kLeafArea) {
     RETURN_IF_ERROR(Split(tree, path, path.size(), leaf_offset,
                           at_end && leaf->right == kNoSibling));
@@ -541,8 +541,7 @@ Status CdxStore::FitAll(const Tree& tree) {
       auto p = pending_.find(o);
       if (p != pending_.end() && p->second.owner == tree.header &&
           p->second.node->leaf() &&
-          LeafBytes(p->second.node->entries, 0, p->second.node->entries.size(),
-                    tree.key_length, tree.pad) > kLeafArea) {
+          NodeLeafBytes(*p->second.node, tree.key_length, tree.pad) > kLeafArea) {
         offset = o;
         break;
       }
@@ -677,12 +676,14 @@ Status CdxStore::Split(const Tree& tree, const std::vector<PathStep>& path,
   }
   std::vector<NodeEntry> all = std::move(node->entries);
   node->entries.clear();
+  node->ForgetSize();
   const uint32_t old_right = node->right;
   size_t start = 0;
   for (size_t k = 0; k < nodes.size(); ++k) {
     const size_t end = k < cuts.size() ? cuts[k] : all.size();
     nodes[k]->entries.assign(std::make_move_iterator(all.begin() + start),
                              std::make_move_iterator(all.begin() + end));
+    nodes[k]->ForgetSize();
     start = end;
     if (k > 0) nodes[k]->left = offsets[k - 1];
     nodes[k]->right = k + 1 < nodes.size() ? offsets[k + 1] : old_right;
@@ -768,16 +769,19 @@ Status CdxStore::RemoveLocked(const Tree& tree, std::string_view key,
   }
   Node* leaf;
   RETURN_IF_ERROR(Mutable(tree, leaf_offset, &leaf));
-  leaf->entries.erase(leaf->entries.begin() + pos);
+  LeafErase(leaf, pos, tree.key_length, tree.pad);
   *removed = true;
   RETURN_IF_ERROR(Rebalance(tree, path, path.size(), leaf_offset));
   return FitAll(tree);
 }
 
 bool CdxStore::Underfull(const Tree& tree, const Node& node) const {
+  // A leaf is merged with a neighbour only once it is a quarter full: a split
+  // leaves two halves, and merging at one half would make a key that moves
+  // back and forth across a leaf boundary split and merge the same leaves
+  // over and over.
   if (node.leaf()) {
-    return 2 * LeafBytes(node.entries, 0, node.entries.size(),
-                         tree.key_length, tree.pad) <= kLeafArea;
+    return 4 * NodeLeafBytes(node, tree.key_length, tree.pad) <= kLeafArea;
   }
   return 2 * node.entries.size() <=
          static_cast<size_t>(InteriorCapacity(tree.key_length));
@@ -790,9 +794,7 @@ bool CdxStore::FitsMerged(const Tree& tree, const Node& a,
     return a.entries.size() + b.entries.size() <=
            static_cast<size_t>(InteriorCapacity(tree.key_length));
   }
-  std::vector<NodeEntry> both = a.entries;
-  both.insert(both.end(), b.entries.begin(), b.entries.end());
-  return LeafBytes(both, 0, both.size(), tree.key_length, tree.pad) <=
+  return MergedLeafBytes(a.entries, b.entries, tree.key_length, tree.pad) <=
          kLeafArea;
 }
 
@@ -833,6 +835,7 @@ Status CdxStore::Rebalance(const Tree& tree, const std::vector<PathStep>& path,
     RETURN_IF_ERROR(Mutable(tree, left_off, &target));
     target->entries.insert(target->entries.end(), right->entries.begin(),
                            right->entries.end());
+    target->ForgetSize();
     RETURN_IF_ERROR(Unlink(tree, right_off));
     Free(right_off);
     Node* parent;
