@@ -89,6 +89,11 @@ rt::Value Syslog(rt::Frame& frame) {
   const std::string stamp = OptText(frame, 2, "time stamp");
   const std::vector<std::string> details = DetailLines(frame);
 
+  // The log says what was done, so whatever the caller changed is made
+  // durable first: a crash after the entry is written cannot leave an entry
+  // for changes that never reached the disk.
+  rt::Call("DBCOMMITALL");
+
   const int start_area = rt::tables::CurrentArea();
   int area = rt::tables::AreaOfAlias(kAlias);
   const bool opened_here = area == 0;

@@ -309,6 +309,16 @@ Value DbCommit(Frame&) {
   return Value();
 }
 
+// DBCOMMITALL(): writes back and makes durable every open table and bag.
+Value DbCommitAll(Frame&) {
+  Status s = WorkAreaSet::Get().CommitAll();
+  if (!s.ok()) {
+    Raise(ErrorInfo{.description = s.ToString(), .operation = "DBCOMMITALL",
+                    .subsystem = "TABLES", .gen_code = kErrWrite});
+  }
+  return Value();
+}
+
 Value DbCreate(Frame& f) {
   const std::string& name = Str(f, 0, "DBCREATE");
   const Value& s = f.arg(1);
@@ -476,6 +486,7 @@ constexpr FunctionEntry kTableFunctions[] = {
     {"DBDELETE", -1, false, &DbDelete},
     {"DBRECALL", -1, false, &DbRecall},
     {"DBCOMMIT", -1, false, &DbCommit},
+    {"DBCOMMITALL", -1, false, &DbCommitAll},
     {"DBCREATE", -1, false, &DbCreate},
     {"ORDLISTADD", -1, false, &OrdListAdd},
     {"ORDLISTCLEAR", -1, false, &OrdListClear},

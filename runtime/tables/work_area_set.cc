@@ -101,6 +101,16 @@ Status WorkAreaSet::CloseAll() {
   return first;
 }
 
+Status WorkAreaSet::CommitAll() {
+  Status first;
+  for (auto& area : areas_) {
+    if (!area) continue;
+    Status s = area->Commit();
+    if (first.ok()) first = s;
+  }
+  return first;
+}
+
 std::string ResolveTablePath(std::string_view name, std::string_view ext,
                              const std::string& base_dir) {
   std::string n(name);

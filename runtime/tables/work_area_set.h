@@ -42,6 +42,8 @@ class WorkAreaSet {
   Status Close(int n);
   // Closes every area; returns the first error.
   Status CloseAll();
+  // Writes back and makes durable every open area; returns the first error.
+  Status CommitAll();
 
   // Directory for table and bag names without a directory part.
   void set_data_directory(std::string dir) { data_dir_ = std::move(dir); }
