@@ -235,38 +235,19 @@ Status WorkArea::GoTo(uint32_t recno) {
   return Load(recno);
 }
 
-Status WorkArea::GoTop() {
-  Status s = Flush();
-  if (!s.ok()) return s;
-  bof_ = false;
-  if (focus_ > 0) {
-    Order& o = *orders_[static_cast<size_t>(focus_ - 1)];
-    s = o.cursor->First();
-    if (!s.ok()) return s;
-    if (!o.cursor->Valid()) {
-      LoadPhantom();
-      bof_ = true;
-      return Status::OK();
-    }
-    s = Load(o.cursor->recno());
-    cursor_synced_ = s.ok();
-    return s;
-  }
-  if (table_->record_count() == 0) {
-    LoadPhantom();
-    bof_ = true;
-    return Status::OK();
-  }
-  return Load(1);
-}
+Status WorkArea::GoTop() { return GoToEnd(/*top=*/true); }
 
-Status WorkArea::GoBottom() {
+Status WorkArea::GoBottom() { return GoToEnd(/*top=*/false); }
+
+// The first (top) or last record, along the order in focus or in record
+// order; an empty table or order leaves the area at its phantom record.
+Status WorkArea::GoToEnd(bool top) {
   Status s = Flush();
   if (!s.ok()) return s;
   bof_ = false;
   if (focus_ > 0) {
     Order& o = *orders_[static_cast<size_t>(focus_ - 1)];
-    s = o.cursor->Last();
+    s = top ? o.cursor->First() : o.cursor->Last();
     if (!s.ok()) return s;
     if (!o.cursor->Valid()) {
       LoadPhantom();
@@ -282,7 +263,7 @@ Status WorkArea::GoBottom() {
     bof_ = true;
     return Status::OK();
   }
-  return Load(table_->record_count());
+  return Load(top ? 1 : table_->record_count());
 }
 
 Status WorkArea::SyncCursor(Order& o, bool* on_record) {

@@ -129,6 +129,7 @@ class WorkArea {
   std::string KeyOf(int n, bool* included);
 
  private:
+  Status GoToEnd(bool top);
   friend class KeyTrace;
   // Loads record `recno` (1..count) into the buffer, or the blank phantom
   // record at count+1 (eof).
