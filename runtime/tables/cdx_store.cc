@@ -11,7 +11,7 @@ namespace {
 
 // Clean decoded nodes kept in memory.  Dirty nodes are kept until written,
 // and written back early once there are more than kMaxDirtyNodes of them.
-constexpr size_t kCacheNodes = 256;
+constexpr size_t kCacheNodes = 2048;
 constexpr size_t kMaxDirtyNodes = 2048;
 // Blocks gathered into one write.
 constexpr size_t kWriteRun = 128;
