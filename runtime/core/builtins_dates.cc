@@ -117,13 +117,18 @@ Value FnStod(Frame& f) {
   return DateFromDtos(StrArg(f, 1, "STOD"));
 }
 
-Value FnDate(Frame&) { return Today(); }
-
 std::tm LocalNow(double* seconds_of_day) {
   auto now = std::chrono::system_clock::now();
   std::time_t t = std::chrono::system_clock::to_time_t(now);
-  std::tm local{};
-  localtime_r(&t, &local);
+  // The calendar fields change once a second, while DATE() and TIME() are
+  // asked for every record of a long walk: convert each second only once.
+  static std::time_t cached_t = -1;
+  static std::tm cached{};
+  if (t != cached_t) {
+    localtime_r(&t, &cached);
+    cached_t = t;
+  }
+  std::tm local = cached;
   if (seconds_of_day) {
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                   now.time_since_epoch()).count() % 1000;
@@ -134,6 +139,11 @@ std::tm LocalNow(double* seconds_of_day) {
 }
 
 // TIME(): "hh:mm:ss" of the local clock.
+Value FnDate(Frame&) {
+  std::tm now = LocalNow(nullptr);
+  return MakeDate(now.tm_year + 1900, now.tm_mon + 1, now.tm_mday);
+}
+
 Value FnTime(Frame&) {
   std::tm now = LocalNow(nullptr);
   char buf[16];
