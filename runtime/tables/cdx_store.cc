@@ -489,15 +489,7 @@ Status CdxStore::Prev(const Tree& tree, Position* pos) {
 
 Status CdxStore::Insert(const Tree& tree, std::string_view key, uint32_t recno,
                         bool* added) {
-  if (read_only_) return Status::InvalidArgument(name(), "bag is read-only");
-  Begin();
-  Status s = InsertLocked(tree, key, recno, added);
-  if (s.ok()) {
-    Commit();
-  } else {
-    Abort();
-  }
-  return s;
+  return InTransaction([&] { return InsertLocked(tree, key, recno, added); });
 }
 
 Status CdxStore::InsertLocked(const Tree& tree, std::string_view key,
@@ -743,15 +735,7 @@ Status CdxStore::Split(const Tree& tree, const std::vector<PathStep>& path,
 
 Status CdxStore::Remove(const Tree& tree, std::string_view key, uint32_t recno,
                         bool* removed) {
-  if (read_only_) return Status::InvalidArgument(name(), "bag is read-only");
-  Begin();
-  Status s = RemoveLocked(tree, key, recno, removed);
-  if (s.ok()) {
-    Commit();
-  } else {
-    Abort();
-  }
-  return s;
+  return InTransaction([&] { return RemoveLocked(tree, key, recno, removed); });
 }
 
 Status CdxStore::RemoveLocked(const Tree& tree, std::string_view key,

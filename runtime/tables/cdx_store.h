@@ -151,6 +151,20 @@ class CdxStore {
   void Begin();
   void Commit();
   void Abort();
+  // Runs one change: read-only bags refuse it; its nodes are kept when it
+  // succeeds and dropped when it fails, so a change is all or nothing.
+  template <typename Change>
+  Status InTransaction(Change change) {
+    if (read_only_) return Status::InvalidArgument(name(), "bag is read-only");
+    Begin();
+    Status s = change();
+    if (s.ok()) {
+      Commit();
+    } else {
+      Abort();
+    }
+    return s;
+  }
   Status Mutable(const Tree& tree, uint32_t offset, Node** node);
   Status Allocate(const Tree& tree, Node::Kind kind, uint32_t* offset,
                   Node** node);

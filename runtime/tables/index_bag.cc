@@ -562,17 +562,25 @@ Status IndexCursor::Prev() {
   return Status::OK();
 }
 
+namespace {
+
+// A seek key may be a prefix of the tag's keys, never longer than them.
+Status CheckSeekKey(const TagInfo& info, std::string_view key) {
+  if (key.size() <= static_cast<size_t>(info.key_length)) return Status::OK();
+  return Status::InvalidArgument("tag " + info.name,
+                                 "seek key is longer than the key length " +
+                                     std::to_string(info.key_length));
+}
+
+}  // namespace
+
 Status IndexCursor::Seek(std::string_view key, bool* found) {
   int tag;
   bool exact;
   *found = false;
   CURSOR_RETURN_IF_ERROR(Prepare(&tag, &exact));
   const TagInfo& info = bag_->tags_[tag];
-  if (key.size() > static_cast<size_t>(info.key_length)) {
-    return Status::InvalidArgument(
-        "tag " + info.name, "seek key is longer than the key length " +
-                                std::to_string(info.key_length));
-  }
+  if (Status s = CheckSeekKey(info, key); !s.ok()) return s;
   cdx::CdxStore& store = *bag_->state_->store;
   const cdx::Tree& tree = bag_->state_->tags[tag].tree;
   const size_t rest = static_cast<size_t>(info.key_length) - key.size();
@@ -596,11 +604,7 @@ Status IndexCursor::SeekLast(std::string_view key, bool* found) {
   *found = false;
   CURSOR_RETURN_IF_ERROR(Prepare(&tag, &exact));
   const TagInfo& info = bag_->tags_[tag];
-  if (key.size() > static_cast<size_t>(info.key_length)) {
-    return Status::InvalidArgument(
-        "tag " + info.name, "seek key is longer than the key length " +
-                                std::to_string(info.key_length));
-  }
+  if (Status s = CheckSeekKey(info, key); !s.ok()) return s;
   cdx::CdxStore& store = *bag_->state_->store;
   const cdx::Tree& tree = bag_->state_->tags[tag].tree;
   const size_t rest = static_cast<size_t>(info.key_length) - key.size();
