@@ -42,9 +42,14 @@ std::string DateToDtos(Date d) {
   if (d.empty()) return "        ";
   int y, m, dd;
   SplitDate(d, &y, &m, &dd);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "%04d%02d%02d", y, m, dd);
-  return buf;
+  // Written digit by digit: tables turn dates into keys for every record.
+  std::string out(8, '0');
+  for (int i = 3; i >= 0; --i, y /= 10) out[static_cast<size_t>(i)] = static_cast<char>('0' + y % 10);
+  out[4] = static_cast<char>('0' + m / 10);
+  out[5] = static_cast<char>('0' + m % 10);
+  out[6] = static_cast<char>('0' + dd / 10);
+  out[7] = static_cast<char>('0' + dd % 10);
+  return out;
 }
 
 Date DateFromDtos(std::string_view s) {

@@ -278,6 +278,14 @@ int NodeLeafBytes(const Node& leaf, int key_length, uint8_t pad) {
   return static_cast<int>(leaf.entries.size()) * w.entry_bytes + leaf.stored;
 }
 
+bool KeptSizeHolds(const Node& leaf, int key_length, uint8_t pad) {
+  if (leaf.stored < 0) return true;
+  Node fresh;
+  fresh.entries = leaf.entries;
+  NodeLeafBytes(fresh, key_length, pad);
+  return fresh.stored == leaf.stored && fresh.max_recno <= leaf.max_recno;
+}
+
 namespace {
 
 // Stored bytes of entry i of `entries` given its predecessor there.
@@ -310,11 +318,10 @@ void LeafErase(Node* leaf, size_t pos, int key_length, uint8_t pad) {
   }
   leaf->stored -= StoredAt(entries, pos, key_length, pad);
   if (pos + 1 < entries.size()) leaf->stored -= StoredAt(entries, pos + 1, key_length, pad);
-  const uint32_t recno = entries[pos].recno;
   entries.erase(entries.begin() + pos);
   if (pos < entries.size()) leaf->stored += StoredAt(entries, pos, key_length, pad);
-  // The largest record number left is only known again by looking.
-  if (recno == leaf->max_recno) leaf->ForgetSize();
+  // max_recno stays as it was: an upper bound of the record numbers left,
+  // which can only make the kept size a little high, never too low.
 }
 
 int MergedLeafBytes(const std::vector<NodeEntry>& a,

@@ -57,9 +57,10 @@ struct Node {
   uint32_t next_free = 0;  // kFree only: the next free block, 0 = none
   std::vector<NodeEntry> entries;
 
-  // For a leaf: the stored key bytes of `entries` and their largest record
-  // number, kept so that the leaf's size need not be recomputed from every
-  // entry after each change; `stored` < 0 means not known.  Change a leaf's
+  // For a leaf: the stored key bytes of `entries` and an upper bound of
+  // their record numbers (erasing does not lower it), kept so that the
+  // leaf's size need not be recomputed from every entry after each change;
+  // `stored` < 0 means not known.  Change a leaf's
   // entries only through LeafInsert / LeafErase, or call ForgetSize after.
   mutable int stored = -1;
   mutable uint32_t max_recno = 0;
@@ -110,6 +111,8 @@ int LeafBytes(const std::vector<NodeEntry>& entries, size_t begin, size_t end,
               int key_length, uint8_t pad);
 // LeafBytes of a whole leaf, from its kept size when known.
 int NodeLeafBytes(const Node& leaf, int key_length, uint8_t pad);
+// Whether a leaf's kept size (when known) agrees with its entries.
+bool KeptSizeHolds(const Node& leaf, int key_length, uint8_t pad);
 // Inserts / erases entry `pos` of a leaf, keeping its size up to date.
 void LeafInsert(Node* leaf, size_t pos, NodeEntry entry, int key_length,
                 uint8_t pad);

@@ -133,7 +133,7 @@ Status CdxStore::InitEmptyBag(int dir_key_length) {
   RETURN_IF_ERROR(file_->WriteAt(0, buf, sizeof buf));
   RETURN_IF_ERROR(file_->Sync());
   disk_size_ = file_end_ = sizeof buf;
-  trees_[0] = TreeState{kHeaderSize, dir_key_length, ' ', false};
+  trees_[0] = TreeState{kHeaderSize, dir_key_length, ' ', false, ++version_};
   return Status::OK();
 }
 
@@ -153,14 +153,18 @@ Status CdxStore::OpenIndex(uint32_t offset, uint8_t pad, IndexHeader* header,
   }
   if (offset == 0) free_head_ = header->free_head;
   *tree = Tree{offset, header->key_length, pad};
-  trees_[offset] = TreeState{header->root, header->key_length, pad, false};
+  trees_[offset] =
+      TreeState{header->root, header->key_length, pad, false, ++version_};
   return Status::OK();
 }
 
 void CdxStore::SetPad(Tree* tree, uint8_t pad) {
   tree->pad = pad;
   auto it = trees_.find(tree->header);
-  if (it != trees_.end()) it->second.pad = pad;
+  if (it != trees_.end()) {
+    it->second.pad = pad;
+    it->second.changed = ++version_;
+  }
   // Clean nodes were decoded with the old pad; read them again.
   for (auto l = lru_.begin(); l != lru_.end();) {
     auto c = cache_.find(*l);
@@ -257,24 +261,88 @@ void CdxStore::Abort() {
   trees_ = std::move(snapshot_.trees);
 }
 
-void CdxStore::Commit() {
+void CdxStore::MarkDirty(Slot* slot) {
+  if (slot->in_lru) {
+    lru_.erase(slot->lru);
+    slot->in_lru = false;
+  }
+  if (!slot->dirty) ++dirty_count_;
+  slot->dirty = true;
+}
+
+uint64_t CdxStore::version(const Tree& tree) const {
+  auto it = trees_.find(tree.header);
+  return it == trees_.end() ? version_ : it->second.changed;
+}
+
+void CdxStore::Changed(uint32_t header) {
+  auto it = trees_.find(header);
+  if (it != trees_.end()) it->second.changed = version_ + 1;
+  ++version_;
+  // Write back early so that a long run of changes keeps memory bounded.  A
+  // failure here is not lost: the nodes stay dirty and Flush() reports it.
+  if (dirty_count_ > kMaxDirtyNodes) (void)WriteBack();
+}
+
+void CdxStore::Commit(uint32_t header) {
   for (auto& [offset, p] : pending_) {
     Slot& slot = cache_[offset];
-    if (slot.in_lru) {
-      lru_.erase(slot.lru);
-      slot.in_lru = false;
-    }
-    if (!slot.dirty) ++dirty_count_;
-    slot.dirty = true;
+    MarkDirty(&slot);
     slot.node = std::move(p.node);
     slot.owner = p.owner;
   }
   pending_.clear();
   in_operation_ = false;
-  ++version_;
-  // Write back early so that a long run of changes keeps memory bounded.  A
-  // failure here is not lost: the nodes stay dirty and Flush() reports it.
-  if (dirty_count_ > kMaxDirtyNodes) (void)WriteBack();
+  Changed(header);
+}
+
+Node* CdxStore::SoleNode(uint32_t offset) {
+  auto c = cache_.find(offset);
+  if (c == cache_.end() || c->second.node.use_count() != 1) return nullptr;
+  return c->second.node.get();
+}
+
+Status CdxStore::ChangeLeafInPlace(const Tree& tree, std::string_view key,
+                                   uint32_t recno, bool insert, bool* found,
+                                   bool* done) {
+  *done = false;
+  uint32_t offset;
+  std::shared_ptr<const Node> seen;
+  RETURN_IF_ERROR(Descend(tree, key, recno, false, nullptr, &offset, &seen));
+  const size_t pos = LowerBound(seen->entries, key, recno, false);
+  *found = pos < seen->entries.size() &&
+           CompareToEntry(seen->entries[pos], key, recno) == 0;
+  if (*found == insert) {
+    *done = true;  // nothing to insert or to remove
+    return Status::OK();
+  }
+  // A pair past the leaf's last one would raise its parents' bounds.
+  if (insert && pos == seen->entries.size()) return Status::OK();
+  seen.reset();
+  Node* leaf = SoleNode(offset);
+  if (leaf == nullptr) return Status::OK();
+  const int kl = tree.key_length;
+  if (insert) {
+    LeafInsert(leaf, pos, NodeEntry{std::string(key), recno, 0}, kl, tree.pad);
+    if (NodeLeafBytes(*leaf, kl, tree.pad) > kLeafArea) {
+      LeafErase(leaf, pos, kl, tree.pad);  // it needs a split
+      return Status::OK();
+    }
+  } else {
+    NodeEntry gone = leaf->entries[pos];
+    LeafErase(leaf, pos, kl, tree.pad);
+    // A leaf written by another tool may still be too full for our
+    // encoding after one pair less: the full operation splits it.
+    if (leaf->entries.empty() || Underfull(tree, *leaf) ||
+        NodeLeafBytes(*leaf, kl, tree.pad) > kLeafArea) {
+      LeafInsert(leaf, pos, std::move(gone), kl, tree.pad);
+      return Status::OK();
+    }
+  }
+  MarkDirty(&cache_[offset]);
+  Changed(tree.header);
+  *done = true;
+  return Status::OK();
 }
 
 Status CdxStore::Mutable(const Tree& tree, uint32_t offset, Node** node) {
@@ -489,7 +557,14 @@ Status CdxStore::Prev(const Tree& tree, Position* pos) {
 
 Status CdxStore::Insert(const Tree& tree, std::string_view key, uint32_t recno,
                         bool* added) {
-  return InTransaction([&] { return InsertLocked(tree, key, recno, added); });
+  if (read_only_) return Status::InvalidArgument(name(), "bag is read-only");
+  bool found = false, done = false;
+  RETURN_IF_ERROR(ChangeLeafInPlace(tree, key, recno, true, &found, &done));
+  if (done) {
+    *added = !found;
+    return Status::OK();
+  }
+  return InTransaction(tree, [&] { return InsertLocked(tree, key, recno, added); });
 }
 
 Status CdxStore::InsertLocked(const Tree& tree, std::string_view key,
@@ -735,7 +810,14 @@ Status CdxStore::Split(const Tree& tree, const std::vector<PathStep>& path,
 
 Status CdxStore::Remove(const Tree& tree, std::string_view key, uint32_t recno,
                         bool* removed) {
-  return InTransaction([&] { return RemoveLocked(tree, key, recno, removed); });
+  if (read_only_) return Status::InvalidArgument(name(), "bag is read-only");
+  bool found = false, done = false;
+  RETURN_IF_ERROR(ChangeLeafInPlace(tree, key, recno, false, &found, &done));
+  if (done) {
+    *removed = found;
+    return Status::OK();
+  }
+  return InTransaction(tree, [&] { return RemoveLocked(tree, key, recno, removed); });
 }
 
 Status CdxStore::RemoveLocked(const Tree& tree, std::string_view key,
@@ -977,7 +1059,8 @@ Status CdxStore::AddIndex(const Tree& dir, std::string_view dir_key,
   EncodeHeader(h, buf);
   s = file_->WriteAt(header_offset, buf, kHeaderSize);
   if (!s.ok()) return undo(s);
-  trees_[header_offset] = TreeState{root, header.key_length, tree->pad, false};
+  trees_[header_offset] =
+      TreeState{root, header.key_length, tree->pad, false, ++version_};
   bool added = false;
   s = Insert(dir, dir_key, header_offset, &added);
   if (s.ok() && !added) {
@@ -1029,7 +1112,7 @@ Status CdxStore::DropIndex(const Tree& dir, std::string_view dir_key,
   Free(tree.header);
   Free(tree.header + kBlockSize);
   trees_.erase(tree.header);
-  Commit();
+  Commit(dir.header);
   return Status::OK();
 }
 
@@ -1060,6 +1143,9 @@ Status CdxStore::VerifyNode(const Tree& tree, uint32_t offset, int depth,
     }
   }
   if (node->leaf()) {
+    if (!KeptSizeHolds(*node, tree.key_length, tree.pad)) {
+      return Corrupt(where + ": the size kept in memory disagrees with its entries");
+    }
     if (*leaf_depth < 0) *leaf_depth = depth;
     if (*leaf_depth != depth) return Corrupt(where + ": leaves on two levels");
     *entries += node->entries.size();

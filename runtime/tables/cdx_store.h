@@ -4,7 +4,9 @@
 // Nodes are read through a small cache of decoded nodes.  Every change runs
 // as one operation: the nodes it touches are copied into a pending set and
 // only become the cache's (dirty) nodes when the whole operation succeeded,
-// so a read error half-way through a split leaves the tree as it was.
+// so a read error half-way through a split leaves the tree as it was.  The
+// common change that stays within one leaf, which cannot fail once the leaf
+// is read, skips the copies and is made on the cached leaf directly.
 // Dirty nodes are written by Flush() (and written back early, without a
 // sync, when too many pile up).
 //
@@ -60,8 +62,9 @@ class CdxStore {
 
   const std::string& name() const { return file_->name(); }
   bool read_only() const { return read_only_; }
-  // Counter bumped by every successful change; cursors compare it.
-  uint64_t version() const { return version_; }
+  // Changes with every successful change of `tree` (and with nothing
+  // else); cursors on the tree compare it to know their position holds.
+  uint64_t version(const Tree& tree) const;
 
   // Reads and checks the index header at `offset` and makes its tree known
   // (root, key length, and the pad byte given).  For offset 0 the free-list
@@ -123,6 +126,7 @@ class CdxStore {
     int key_length = 0;
     uint8_t pad = 0x20;
     bool root_dirty = false;
+    uint64_t changed = 0;  // version_ at the tree's last change
   };
   struct Snapshot {
     uint32_t free_head;
@@ -149,22 +153,36 @@ class CdxStore {
 
   // Operations.
   void Begin();
-  void Commit();
+  void Commit(uint32_t header);
   void Abort();
   // Runs one change: read-only bags refuse it; its nodes are kept when it
   // succeeds and dropped when it fails, so a change is all or nothing.
   template <typename Change>
-  Status InTransaction(Change change) {
-    if (read_only_) return Status::InvalidArgument(name(), "bag is read-only");
+  Status InTransaction(const Tree& tree, Change change) {
     Begin();
     Status s = change();
     if (s.ok()) {
-      Commit();
+      Commit(tree.header);
     } else {
       Abort();
     }
     return s;
   }
+  void MarkDirty(Slot* slot);
+  // Records a finished change of the tree at `header` and writes back early
+  // when many nodes are dirty.
+  void Changed(uint32_t header);
+  // The cached node at `offset` when nothing but the cache holds it (no
+  // cursor sees it), so that it may be changed where it lies.
+  Node* SoleNode(uint32_t offset);
+  // Most changes only add or drop one pair of one leaf that neither splits
+  // nor merges, and cannot fail once the leaf is found.  Such a change is
+  // made on the cached leaf itself, with no copy; `done` says whether it
+  // was (or needed nothing), `found` whether the pair was in the tree.
+  // Otherwise nothing is changed and the caller runs the full operation.
+  Status ChangeLeafInPlace(const Tree& tree, std::string_view key,
+                           uint32_t recno, bool insert, bool* found,
+                           bool* done);
   Status Mutable(const Tree& tree, uint32_t offset, Node** node);
   Status Allocate(const Tree& tree, Node::Kind kind, uint32_t* offset,
                   Node** node);

@@ -2,7 +2,6 @@
 #include "runtime/tables/dbf_table.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 namespace rt::tables {
@@ -14,13 +13,12 @@ constexpr size_t kWindowBytes = 64 * 1024;
 
 // Field names are ASCII; folding by hand keeps the locale out of a lookup
 // that key expressions make for every record.
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (fold(a[i]) != fold(b[i])) return false;
+std::string FoldName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
   }
-  return true;
+  return out;
 }
 
 }  // namespace
@@ -28,6 +26,10 @@ bool SameName(std::string_view a, std::string_view b) {
 DbfTable::DbfTable(std::unique_ptr<File> file, DbfHeader header, bool read_only)
     : file_(std::move(file)), header_(std::move(header)), read_only_(read_only) {
   record_count_ = header_.record_count;
+  for (size_t i = 0; i < header_.fields.size(); ++i) {
+    // emplace keeps the first of two fields of one name, as a scan would.
+    field_by_name_.emplace(FoldName(header_.fields[i].name), static_cast<int>(i));
+  }
   if (read_only_) {
     read_only_reason_ = "the table is open read-only";
   } else if (!header_.writable) {
@@ -103,10 +105,8 @@ void DbfTable::MapRecords() {
 }
 
 int DbfTable::FieldIndex(std::string_view field_name) const {
-  for (size_t i = 0; i < header_.fields.size(); ++i) {
-    if (SameName(header_.fields[i].name, field_name)) return static_cast<int>(i);
-  }
-  return -1;
+  auto it = field_by_name_.find(FoldName(field_name));
+  return it == field_by_name_.end() ? -1 : it->second;
 }
 
 Status DbfTable::CheckWritable() const {

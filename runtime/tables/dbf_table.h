@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/tables/dbf_header.h"
@@ -88,6 +89,8 @@ class DbfTable {
   std::string read_only_reason_;
   std::vector<std::string> notes_;
   bool date_dirty_ = false;
+  // Field positions by upper-cased name.
+  std::unordered_map<std::string, int> field_by_name_;
 
   // The file mapped from offset 0 through record mapped_records_ (nullptr
   // when the file cannot be mapped).  Reads and writes of mapped records

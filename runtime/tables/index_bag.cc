@@ -436,20 +436,21 @@ Status IndexCursor::Prepare(int* tag, bool* exact) {
   }
   *exact = true;
   cdx::CdxStore& store = *bag_->state_->store;
-  if (valid_ && (impl_->version != store.version() || !impl_->pos.valid())) {
+  const cdx::Tree& tree = tags[*tag].tree;
+  if (valid_ &&
+      (impl_->version != store.version(tree) || !impl_->pos.valid())) {
     // The tree changed: find the current entry again (or where it was).
-    const cdx::Tree& tree = tags[*tag].tree;
     RETURN_IF_ERROR(store.Seek(tree, key_, recno_, false, &impl_->pos));
     *exact = impl_->pos.valid() && impl_->pos.entry().key == key_ &&
              impl_->pos.entry().recno == recno_;
-    impl_->version = store.version();
+    impl_->version = store.version(tree);
   }
   return Status::OK();
 }
 
-void IndexCursor::Settle(bool forward_end) {
+void IndexCursor::Settle(int tag, bool forward_end) {
   const cdx::Position& pos = impl_->pos;
-  impl_->version = bag_->state_->store->version();
+  impl_->version = bag_->state_->store->version(bag_->state_->tags[tag].tree);
   if (pos.valid()) {
     valid_ = true;
     eof_ = bof_ = false;
@@ -501,7 +502,7 @@ Status IndexCursor::First() {
   const bool desc = bag_->tags_[tag].descending;
   CURSOR_RETURN_IF_ERROR(desc ? store.Last(tree, &impl_->pos)
                        : store.First(tree, &impl_->pos));
-  Settle(true);
+  Settle(tag, true);
   if (!valid_) bof_ = true;  // an empty tag is at both ends
   return Status::OK();
 }
@@ -515,7 +516,7 @@ Status IndexCursor::Last() {
   const bool desc = bag_->tags_[tag].descending;
   CURSOR_RETURN_IF_ERROR(desc ? store.First(tree, &impl_->pos)
                        : store.Last(tree, &impl_->pos));
-  Settle(true);
+  Settle(tag, true);
   if (!valid_) bof_ = true;
   return Status::OK();
 }
@@ -538,7 +539,7 @@ Status IndexCursor::Next() {
   } else if (exact) {
     CURSOR_RETURN_IF_ERROR(store.Next(tree, &impl_->pos));
   }
-  Settle(true);
+  Settle(tag, true);
   return Status::OK();
 }
 
@@ -558,7 +559,7 @@ Status IndexCursor::Prev() {
   } else if (exact) {
     CURSOR_RETURN_IF_ERROR(store.Next(tree, &impl_->pos));
   }
-  Settle(false);
+  Settle(tag, false);
   return Status::OK();
 }
 
@@ -594,7 +595,7 @@ Status IndexCursor::Seek(std::string_view key, bool* found) {
     CURSOR_RETURN_IF_ERROR(StorageBack(store, tree, &pos));
   }
   *found = pos.valid() && StartsWith(pos.entry().key, key);
-  Settle(true);
+  Settle(tag, true);
   return Status::OK();
 }
 
@@ -629,7 +630,7 @@ Status IndexCursor::SeekLast(std::string_view key, bool* found) {
       CURSOR_RETURN_IF_ERROR(StorageBack(store, tree, &pos));
     }
   }
-  Settle(true);
+  Settle(tag, true);
   return Status::OK();
 }
 
@@ -655,7 +656,7 @@ Status IndexCursor::SeekEntry(std::string_view key, uint32_t recno,
     CURSOR_RETURN_IF_ERROR(StorageBack(store, tree, &pos));
   }
   *found = pos.valid() && pos.entry().key == key && pos.entry().recno == recno;
-  Settle(true);
+  Settle(tag, true);
   return Status::OK();
 }
 

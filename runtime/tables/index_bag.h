@@ -212,8 +212,8 @@ class IndexCursor {
   // changed since it was taken (`*exact` tells whether the entry is still
   // there).
   Status Prepare(int* tag, bool* exact);
-  // Takes the position held in impl_ as the current entry.
-  void Settle(bool forward_end);
+  // Takes the position held in impl_ as the current entry of tag `tag`.
+  void Settle(int tag, bool forward_end);
   // Leaves the cursor on no entry and returns `s`.
   Status Fail(const Status& s);
 

@@ -9,6 +9,7 @@ set(RUNTIME_TABLES_SOURCES
   tables/work_area_set.cc
   tables/table_builtins.cc
   tables/key_encoding.cc
+  tables/field_key.cc
   tables/cdx_node.cc
   tables/cdx_store.cc
   tables/index_bag.cc

@@ -145,6 +145,15 @@ std::string WorkArea::KeyFromValue(const Order& o, const Value& raw) const {
 }
 
 std::string WorkArea::EvalKey(Order& o, bool* included) {
+  if (!o.field_key.empty()) {
+    *included = true;
+    return EncodeCharacterKey(
+        FieldKeyText(o.field_key, table_->fields(), record_.data()), o.key_length);
+  }
+  return EvaluateKey(o, included);
+}
+
+std::string WorkArea::EvaluateKey(Order& o, bool* included) {
   CurrentAreaScope scope(number_);
   FieldSet reads;
   bool other = false;
@@ -160,7 +169,7 @@ std::string WorkArea::EvalKey(Order& o, bool* included) {
 }
 
 std::string WorkArea::KeyOf(int n, bool* included) {
-  return EvalKey(*orders_[static_cast<size_t>((n ? n : focus_) - 1)], included);
+  return EvaluateKey(*orders_[static_cast<size_t>((n ? n : focus_) - 1)], included);
 }
 
 Status WorkArea::Flush() {

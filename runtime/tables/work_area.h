@@ -26,6 +26,7 @@
 
 #include "runtime/api/value.h"
 #include "runtime/tables/dbf_table.h"
+#include "runtime/tables/field_key.h"
 #include "runtime/tables/index_bag.h"
 #include "runtime/tables/status.h"
 
@@ -51,6 +52,9 @@ struct Order {
   // read different fields on another record).
   FieldSet reads;
   bool reads_all = false;
+  // Set when the key is plain field text (see field_key.h) and there is no
+  // FOR condition: the key is then cut from the record, not evaluated.
+  std::vector<FieldKeyPart> field_key;
   std::unique_ptr<IndexCursor> cursor;
 };
 
@@ -125,7 +129,9 @@ class WorkArea {
                      bool descending = false);
 
   // The key order n (0: the focused order) gives the current record, and
-  // whether its FOR condition takes the record in.
+  // whether its FOR condition takes the record in.  Always computed by
+  // evaluating the key expression, never cut from the record, so that a
+  // check of the tags against it is independent of how they were kept.
   std::string KeyOf(int n, bool* included);
 
  private:
@@ -137,7 +143,12 @@ class WorkArea {
   void LoadPhantom();
   // Evaluates order `o`'s key (and FOR) on the current buffer with this
   // area current.  Learns the fields read.
+  // Cuts keys of `o` from the record when its expression allows.
+  void UseFieldKey(Order* o) const;
+  // The key of the current record: cut from it when the order allows,
+  // otherwise EvaluateKey.
   std::string EvalKey(Order& o, bool* included);
+  std::string EvaluateKey(Order& o, bool* included);
   std::string KeyFromValue(const Order& o, const Value& v) const;
   Status SyncCursor(Order& o, bool* on_record);
   Status StatusFromBag(const Status& s) const { return s; }

@@ -111,11 +111,17 @@ Status WorkArea::OpenOrdersOfBag(IndexBag* bag, std::vector<std::unique_ptr<Orde
                                                       info.key_expression + ": " + s.message());
     }
     o->key_type = type;
+    UseFieldKey(o.get());
     s = bag->NewCursor(o->tag, &o->cursor);
     if (!s.ok()) return s;
     out->push_back(std::move(o));
   }
   return Status::OK();
+}
+
+void WorkArea::UseFieldKey(Order* o) const {
+  if (o->for_block || o->key_type != KeyType::kCharacter) return;
+  ParseFieldKey(o->key_text, *table_, &o->field_key);
 }
 
 Status WorkArea::RebuildOrders(const std::string& focus_name) {
@@ -185,7 +191,9 @@ Status WorkArea::CreateOrder(const std::string& path, const std::string& tag,
   Order o;
   o.name = tag_name;
   o.key_text = key_text;
-  o.key_block = key_block ? std::move(key_block) : CompileExpression(key_text);
+  // A block given by the caller is what counts, whatever the text says.
+  const bool key_from_text = !key_block;
+  o.key_block = key_from_text ? CompileExpression(key_text) : std::move(key_block);
   o.for_text = for_text;
   if (!for_text.empty()) o.for_block = CompileExpression(for_text);
 
@@ -228,6 +236,8 @@ Status WorkArea::CreateOrder(const std::string& path, const std::string& tag,
       o.key_length = kNumericKeyLength;
       break;
   }
+
+  if (key_from_text) UseFieldKey(&o);
 
   std::vector<IndexEntry> entries;
   entries.reserve(count);

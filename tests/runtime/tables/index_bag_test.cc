@@ -2,8 +2,10 @@
 // seeks compared with a sorted set, tree shape under growth and shrinkage,
 // tags added and dropped, cursors under changes, and failures part-way.
 #include <algorithm>
+#include <map>
 #include <random>
 #include <set>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -544,6 +546,58 @@ TEST(IndexCursor, MovesOnFromItsEntryAfterChanges) {
     ASSERT_TRUE(c->Prev().ok());
     EXPECT_TRUE(c->bof());
   }
+}
+
+// The recalculation's pattern: walk one tag while every step moves the
+// record's key in another tag of the same bag.  The walk goes on from its
+// own leaf, and the other tag ends up with exactly the moved keys.
+TEST(IndexCursor, WalkOfOneTagHoldsWhileAnotherTagChanges) {
+  std::unique_ptr<IndexBag> bag;
+  NewBag(&bag);
+  constexpr uint32_t kRecords = 3000;
+  std::vector<IndexEntry> dates, weeks;
+  for (uint32_t r = 1; r <= kRecords; ++r) {
+    dates.push_back({EncodeNumericKey(r * 7 % kRecords), r});
+    weeks.push_back({EncodeCharacterKey(r % 3 ? "" : "1999" + std::to_string(r % 50), 6), r});
+  }
+  auto by_pair = [](const IndexEntry& a, const IndexEntry& b) {
+    return std::tie(a.key, a.recno) < std::tie(b.key, b.recno);
+  };
+  std::sort(dates.begin(), dates.end(), by_pair);
+  std::sort(weeks.begin(), weeks.end(), by_pair);
+  ASSERT_TRUE(bag->AddTag(Spec("DATE", 8, KeyType::kNumeric), dates).ok());
+  ASSERT_TRUE(bag->AddTag(Spec("WEEK", 6), weeks).ok());
+  std::map<uint32_t, std::string> week_of;
+  for (const IndexEntry& e : weeks) week_of[e.recno] = e.key;
+
+  std::unique_ptr<IndexCursor> c;
+  ASSERT_TRUE(bag->NewCursor(0, &c).ok());
+  ASSERT_TRUE(c->First().ok());
+  Pairs walked;
+  while (c->Valid()) {
+    const uint32_t r = c->recno();
+    walked.emplace_back(c->key(), r);
+    const std::string moved = EncodeCharacterKey("2024" + std::to_string(10 + r % 40), 6);
+    bool done = false;
+    ASSERT_TRUE(bag->Delete(1, week_of[r], r, &done).ok());
+    ASSERT_TRUE(done);
+    ASSERT_TRUE(bag->Insert(1, moved, r, &done).ok());
+    ASSERT_TRUE(done);
+    week_of[r] = moved;
+    ASSERT_TRUE(c->Next().ok());
+  }
+  Pairs expected_dates;
+  for (const IndexEntry& e : dates) expected_dates.emplace_back(e.key, e.recno);
+  EXPECT_EQ(walked, expected_dates);
+
+  Pairs expected_weeks;
+  for (const auto& [r, key] : week_of) expected_weeks.emplace_back(key, r);
+  std::sort(expected_weeks.begin(), expected_weeks.end());
+  Pairs walked_weeks;
+  ASSERT_TRUE(Walk(bag.get(), 1, &walked_weeks).ok());
+  EXPECT_EQ(walked_weeks, expected_weeks);
+  EXPECT_TRUE(bag->Verify(0).ok());
+  EXPECT_TRUE(bag->Verify(1).ok()) << bag->Verify(1).ToString();
 }
 
 TEST(IndexCursor, EmptyTagIsAtBothEnds) {
