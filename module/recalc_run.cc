@@ -25,6 +25,13 @@ const rt::Value kOff = "OFF";
 
 constexpr int kEsc = 27;
 
+// Functions the run calls for every record.
+const rt::FunctionName kEof("EOF");
+const rt::FunctionName kCalcMmwr("CALCMMWR");
+const rt::FunctionName kDate("DATE");
+const rt::FunctionName kTime("TIME");
+const rt::FunctionName kDbSkip("DBSKIP");
+
 // One table of the run: how it is selected, indexed and sought.
 struct RunTable {
   rt::Value alias;
@@ -87,18 +94,18 @@ int RecalculateTable(rt::Frame& frame, const RunTable& table,
     rt::Value date = rt::tables::GetField(area, rept_dt);
     if (!DateOnOrAfter(date, start)) break;
     if (!DateOnOrAfter(end, date)) break;
-    if (rt::Call("EOF").is_true()) break;
+    if (rt::Call(kEof).is_true()) break;
     work->items[0] = blanks;
     work->items[1] = blanks;
     work->items[2] = date;
-    rt::Call("CALCMMWR", calc_args);
+    rt::Call(kCalcMmwr, calc_args);
     rt::tables::PutField(area, mmwr_week, work->items[0]);
     rt::tables::PutField(area, mmwr_year, work->items[1]);
-    rt::tables::PutField(area, morb_dw, rt::Call("DATE"));
-    rt::tables::PutField(area, morb_tw, rt::Call("TIME"));
+    rt::tables::PutField(area, morb_dw, rt::Call(kDate));
+    rt::tables::PutField(area, morb_tw, rt::Call(kTime));
     ++count;
     progress.Step();
-    rt::Call("DBSKIP");
+    rt::Call(kDbSkip);
   }
   return count;
 }

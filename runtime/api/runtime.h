@@ -8,6 +8,7 @@
 #ifndef RUNTIME_API_RUNTIME_H_
 #define RUNTIME_API_RUNTIME_H_
 
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <span>
@@ -133,6 +134,25 @@ Value Call(std::string_view name, std::span<const Value> args);
 Value Call(std::string_view name, std::initializer_list<Value> args = {});
 // Calls a resolved entry directly (what Call does after the lookup).
 Value CallEntry(const FunctionEntry& entry, std::span<const Value> args);
+
+// A function name for calls made over and over, such as a run's calls for
+// every record: it remembers the registration it found and looks again only
+// after a table of functions was registered or withdrawn, so each call
+// still reaches the registration in force.
+class FunctionName {
+ public:
+  explicit constexpr FunctionName(std::string_view name) : name_(name) {}
+  std::string_view name() const { return name_; }
+  // The registration in force, or nullptr.
+  const FunctionEntry* Find() const;
+
+ private:
+  std::string_view name_;
+  mutable const FunctionEntry* entry_ = nullptr;
+  mutable uint64_t generation_ = 0;  // 0: not looked up yet
+};
+Value Call(const FunctionName& name, std::span<const Value> args);
+Value Call(const FunctionName& name, std::initializer_list<Value> args = {});
 
 // Errors ---------------------------------------------------------------------
 

@@ -58,6 +58,16 @@ Registry& TheRegistry() {
   return registry;
 }
 
+// Counts the changes of the registry (starting at 1), so that a remembered
+// lookup knows when it may be stale.
+uint64_t g_generation = 1;
+
+[[noreturn]] void RaiseUndefinedFunction(std::string_view name) {
+  Raise(ErrorInfo{.description = "undefined function: " + internal::UpperName(name),
+                  .operation = std::string(name),
+                  .gen_code = kErrUndefined});
+}
+
 }  // namespace
 
 void RegisterFunctions(std::span<const FunctionEntry> table) {
@@ -65,6 +75,7 @@ void RegisterFunctions(std::span<const FunctionEntry> table) {
   for (const FunctionEntry& entry : table) {
     registry[internal::UpperName(entry.name)].push_back(&entry);
   }
+  ++g_generation;
 }
 
 void WithdrawFunctions(std::span<const FunctionEntry> table) {
@@ -76,6 +87,7 @@ void WithdrawFunctions(std::span<const FunctionEntry> table) {
     std::erase(stack, &entry);
     if (stack.empty()) registry.erase(it);
   }
+  ++g_generation;
 }
 
 const FunctionEntry* FindFunction(std::string_view name) {
@@ -91,15 +103,29 @@ Value CallEntry(const FunctionEntry& entry, std::span<const Value> args) {
 
 Value Call(std::string_view name, std::span<const Value> args) {
   const FunctionEntry* entry = FindFunction(name);
-  if (!entry) {
-    Raise(ErrorInfo{.description = "undefined function: " + internal::UpperName(name),
-                    .operation = std::string(name),
-                    .gen_code = kErrUndefined});
-  }
+  if (!entry) RaiseUndefinedFunction(name);
   return CallEntry(*entry, args);
 }
 
 Value Call(std::string_view name, std::initializer_list<Value> args) {
+  return Call(name, std::span<const Value>(args.begin(), args.size()));
+}
+
+const FunctionEntry* FunctionName::Find() const {
+  if (generation_ != g_generation) {
+    entry_ = FindFunction(name_);
+    generation_ = g_generation;
+  }
+  return entry_;
+}
+
+Value Call(const FunctionName& name, std::span<const Value> args) {
+  const FunctionEntry* entry = name.Find();
+  if (!entry) RaiseUndefinedFunction(name.name());
+  return CallEntry(*entry, args);
+}
+
+Value Call(const FunctionName& name, std::initializer_list<Value> args) {
   return Call(name, std::span<const Value>(args.begin(), args.size()));
 }
 

@@ -2,6 +2,7 @@
 #include "runtime/tables/cdx_node.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace rt::tables::cdx {
@@ -24,14 +25,7 @@ void StoreBE32(uint8_t* p, uint32_t v) {
 }
 
 // Number of bits needed to hold `v` (0 for 0).
-int BitLength(uint64_t v) {
-  int n = 0;
-  while (v != 0) {
-    ++n;
-    v >>= 1;
-  }
-  return n;
-}
+int BitLength(uint64_t v) { return static_cast<int>(std::bit_width(v)); }
 
 uint32_t Mask(int bits) {
   return bits >= 32 ? 0xFFFFFFFFu : (uint32_t(1) << bits) - 1;
@@ -113,6 +107,9 @@ Status DecodeLeaf(const uint8_t* b, uint32_t offset, int key_length,
   const int table_end = kLeafHeaderSize + count * n;
   int pos = static_cast<int>(kBlockSize);
   node->entries.resize(count);
+  // Each key is rebuilt over the previous one, whose first `dup` bytes it
+  // shares.
+  std::string key(static_cast<size_t>(key_length), '\0');
   for (int i = 0; i < count; ++i) {
     uint64_t v = 0;
     const uint8_t* e = b + kLeafHeaderSize + i * n;
@@ -134,11 +131,9 @@ Status DecodeLeaf(const uint8_t* b, uint32_t offset, int key_length,
       return NodeCorruption(offset, "leaf entry " + std::to_string(i) +
                                         " has record number 0");
     }
-    std::string& key = node->entries[i].key;
-    key.reserve(key_length);
-    if (dup > 0) key.assign(node->entries[i - 1].key, 0, dup);
-    key.append(reinterpret_cast<const char*>(b + pos), stored);
-    key.append(trail, static_cast<char>(pad));
+    std::memcpy(key.data() + dup, b + pos, static_cast<size_t>(stored));
+    std::memset(key.data() + dup + stored, pad, static_cast<size_t>(trail));
+    node->entries[i].key = std::string_view(key);
     node->entries[i].recno = recno;
     if (i > 0 && ComparePairs(node->entries[i - 1].key,
                               node->entries[i - 1].recno, key, recno) >= 0) {
@@ -160,7 +155,8 @@ Status DecodeInterior(const uint8_t* b, uint32_t offset, int key_length,
   const uint8_t* e = b + kNodeHeaderSize;
   for (int i = 0; i < count; ++i, e += key_length + 8) {
     NodeEntry& entry = node->entries[i];
-    entry.key.assign(reinterpret_cast<const char*>(e), key_length);
+    entry.key = std::string_view(reinterpret_cast<const char*>(e),
+                                 static_cast<size_t>(key_length));
     entry.recno = LoadBE32(e + key_length);
     entry.child = LoadBE32(e + key_length + 4);
     if (!bounds.Valid(entry.child) || entry.child == offset) {
@@ -179,16 +175,6 @@ Status DecodeInterior(const uint8_t* b, uint32_t offset, int key_length,
 }
 
 }  // namespace
-
-int ComparePairs(std::string_view a_key, uint32_t a_recno,
-                 std::string_view b_key, uint32_t b_recno) {
-  const size_t n = std::min(a_key.size(), b_key.size());
-  int c = n == 0 ? 0 : std::memcmp(a_key.data(), b_key.data(), n);
-  if (c != 0) return c < 0 ? -1 : 1;
-  if (a_key.size() != b_key.size()) return a_key.size() < b_key.size() ? -1 : 1;
-  if (a_recno != b_recno) return a_recno < b_recno ? -1 : 1;
-  return 0;
-}
 
 Status DecodeNode(const uint8_t* block, uint32_t offset, int key_length,
                   uint8_t pad, const Bounds& bounds, Node* node) {
@@ -266,7 +252,7 @@ int NodeLeafBytes(const Node& leaf, int key_length, uint8_t pad) {
   if (leaf.stored < 0) {
     leaf.stored = 0;
     leaf.max_recno = 0;
-    const std::string* prev = nullptr;
+    const NodeKey* prev = nullptr;
     for (const NodeEntry& e : leaf.entries) {
       leaf.stored += StoredBytes(prev ? std::string_view(*prev) : std::string_view(),
                                  e.key, key_length, pad);

@@ -6,7 +6,9 @@
 #ifndef RUNTIME_TABLES_CDX_NODE_H_
 #define RUNTIME_TABLES_CDX_NODE_H_
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,11 +41,82 @@ constexpr uint16_t kAttrLeaf = 0x02;
 // Deepest tree a reader follows; deeper means a damaged (cyclic) tree.
 constexpr int kMaxDepth = 32;
 
+// The bytes of one key.  Keys of up to kInline bytes (dates, numbers, most
+// codes) are held in the object itself, so that shifting the entries of a
+// node to insert or erase one moves a few words per entry instead of going
+// through a string's copy; longer keys live on the heap.
+class NodeKey {
+ public:
+  static constexpr size_t kInline = 16;
+
+  NodeKey() = default;
+  NodeKey(std::string_view bytes) { Assign(bytes); }  // NOLINT: implicit
+  NodeKey(const NodeKey& other) { Assign(other); }
+  NodeKey(NodeKey&& other) noexcept { Take(other); }
+  NodeKey& operator=(const NodeKey& other) {
+    if (this != &other) {
+      Release();
+      Assign(other);
+    }
+    return *this;
+  }
+  NodeKey& operator=(NodeKey&& other) noexcept {
+    if (this != &other) {
+      Release();
+      Take(other);
+    }
+    return *this;
+  }
+  ~NodeKey() { Release(); }
+
+  const char* data() const { return size_ <= kInline ? bytes_ : heap_; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  char operator[](size_t i) const { return data()[i]; }
+  const char* begin() const { return data(); }
+  const char* end() const { return data() + size_; }
+  operator std::string_view() const { return {data(), size_}; }  // NOLINT
+  std::string str() const { return std::string(data(), size_); }
+
+  friend bool operator==(const NodeKey& a, const NodeKey& b) {
+    return std::string_view(a) == std::string_view(b);
+  }
+  friend bool operator==(const NodeKey& a, std::string_view b) {
+    return std::string_view(a) == b;
+  }
+
+ private:
+  void Assign(std::string_view bytes) {
+    size_ = bytes.size();
+    if (size_ <= kInline) {
+      if (size_ != 0) std::memcpy(bytes_, bytes.data(), size_);
+    } else {
+      heap_ = new char[size_];
+      std::memcpy(heap_, bytes.data(), size_);
+    }
+  }
+  void Take(NodeKey& other) {
+    size_ = other.size_;
+    std::memcpy(bytes_, other.bytes_, kInline);  // the bytes, or the pointer
+    other.size_ = 0;
+  }
+  void Release() {
+    if (size_ > kInline) delete[] heap_;
+    size_ = 0;
+  }
+
+  union {
+    char bytes_[kInline];
+    char* heap_;
+  };
+  size_t size_ = 0;
+};
+
 // One entry of a node.  In a leaf `key` is the full rebuilt key and `child`
 // is unused; in an interior node (key, recno) is an upper bound of the
 // pairs in the subtree at `child`.
 struct NodeEntry {
-  std::string key;
+  NodeKey key;
   uint32_t recno = 0;
   uint32_t child = 0;
 };
@@ -70,8 +143,16 @@ struct Node {
 };
 
 // Three-way comparison of (key, recno) pairs: unsigned bytes, then recno.
-int ComparePairs(std::string_view a_key, uint32_t a_recno,
-                 std::string_view b_key, uint32_t b_recno);
+// Inline: every search of a tree runs it at each step.
+inline int ComparePairs(std::string_view a_key, uint32_t a_recno,
+                        std::string_view b_key, uint32_t b_recno) {
+  const size_t n = std::min(a_key.size(), b_key.size());
+  const int c = n == 0 ? 0 : std::memcmp(a_key.data(), b_key.data(), n);
+  if (c != 0) return c < 0 ? -1 : 1;
+  if (a_key.size() != b_key.size()) return a_key.size() < b_key.size() ? -1 : 1;
+  if (a_recno != b_recno) return a_recno < b_recno ? -1 : 1;
+  return 0;
+}
 
 // Where the nodes of a tree may lie: a pointer is valid when it is a
 // multiple of the block size, past the directory header (the first

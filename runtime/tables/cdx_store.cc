@@ -188,8 +188,8 @@ Status CdxStore::ReadBlock(uint32_t offset, uint8_t* block) {
   return Corrupt(s);
 }
 
-void CdxStore::Remember(uint32_t offset, std::shared_ptr<Node> node,
-                        uint32_t owner) {
+CdxStore::Slot* CdxStore::Remember(uint32_t offset, std::shared_ptr<Node> node,
+                                   uint32_t owner) {
   Slot& slot = cache_[offset];
   slot.node = std::move(node);
   slot.owner = owner;
@@ -197,7 +197,8 @@ void CdxStore::Remember(uint32_t offset, std::shared_ptr<Node> node,
   lru_.push_front(offset);
   slot.lru = lru_.begin();
   slot.in_lru = true;
-  Evict();
+  Evict();  // the new node is the most recent: it stays
+  return &slot;
 }
 
 void CdxStore::Evict() {
@@ -209,6 +210,14 @@ void CdxStore::Evict() {
 
 Status CdxStore::GetNode(const Tree& tree, uint32_t offset,
                          std::shared_ptr<const Node>* node) {
+  std::shared_ptr<Node>* held;
+  RETURN_IF_ERROR(Load(tree, offset, &held));
+  *node = *held;
+  return Status::OK();
+}
+
+Status CdxStore::Load(const Tree& tree, uint32_t offset,
+                      std::shared_ptr<Node>** node) {
   if (!bounds().Valid(offset)) {
     return Corrupt("node pointer " + std::to_string(offset) +
                    " is not a block of the file");
@@ -221,7 +230,7 @@ Status CdxStore::GetNode(const Tree& tree, uint32_t offset,
     auto p = pending_.find(offset);
     if (p != pending_.end()) {
       if (p->second.owner != tree.header) return wrong_owner();
-      *node = p->second.node;
+      *node = &p->second.node;
       return Status::OK();
     }
   }
@@ -230,7 +239,7 @@ Status CdxStore::GetNode(const Tree& tree, uint32_t offset,
     Slot& slot = c->second;
     if (slot.owner != tree.header) return wrong_owner();
     if (slot.in_lru) lru_.splice(lru_.begin(), lru_, slot.lru);
-    *node = slot.node;
+    *node = &slot.node;
     return Status::OK();
   }
   uint8_t block[kBlockSize];
@@ -239,8 +248,7 @@ Status CdxStore::GetNode(const Tree& tree, uint32_t offset,
   Status s = DecodeNode(block, offset, tree.key_length, tree.pad, bounds(),
                         decoded.get());
   if (!s.ok()) return Corrupt(s);
-  *node = decoded;
-  Remember(offset, std::move(decoded), tree.header);
+  *node = &Remember(offset, std::move(decoded), tree.header)->node;
   return Status::OK();
 }
 
@@ -296,34 +304,29 @@ void CdxStore::Commit(uint32_t header) {
   Changed(header);
 }
 
-Node* CdxStore::SoleNode(uint32_t offset) {
-  auto c = cache_.find(offset);
-  if (c == cache_.end() || c->second.node.use_count() != 1) return nullptr;
-  return c->second.node.get();
-}
-
 Status CdxStore::ChangeLeafInPlace(const Tree& tree, std::string_view key,
                                    uint32_t recno, bool insert, bool* found,
                                    bool* done) {
   *done = false;
   uint32_t offset;
-  std::shared_ptr<const Node> seen;
-  RETURN_IF_ERROR(Descend(tree, key, recno, false, nullptr, &offset, &seen));
-  const size_t pos = LowerBound(seen->entries, key, recno, false);
-  *found = pos < seen->entries.size() &&
-           CompareToEntry(seen->entries[pos], key, recno) == 0;
+  std::shared_ptr<Node>* held;
+  RETURN_IF_ERROR(DescendHeld(tree, key, recno, false, nullptr, &offset, &held));
+  Node* leaf = held->get();
+  const size_t pos = LowerBound(leaf->entries, key, recno, false);
+  *found = pos < leaf->entries.size() &&
+           CompareToEntry(leaf->entries[pos], key, recno) == 0;
   if (*found == insert) {
     *done = true;  // nothing to insert or to remove
     return Status::OK();
   }
   // A pair past the leaf's last one would raise its parents' bounds.
-  if (insert && pos == seen->entries.size()) return Status::OK();
-  seen.reset();
-  Node* leaf = SoleNode(offset);
-  if (leaf == nullptr) return Status::OK();
+  if (insert && pos == leaf->entries.size()) return Status::OK();
+  // Only a leaf that nothing but the cache holds (no cursor sees it) may
+  // change where it lies.
+  if (held->use_count() != 1) return Status::OK();
   const int kl = tree.key_length;
   if (insert) {
-    LeafInsert(leaf, pos, NodeEntry{std::string(key), recno, 0}, kl, tree.pad);
+    LeafInsert(leaf, pos, NodeEntry{NodeKey(key), recno, 0}, kl, tree.pad);
     if (NodeLeafBytes(*leaf, kl, tree.pad) > kLeafArea) {
       LeafErase(leaf, pos, kl, tree.pad);  // it needs a split
       return Status::OK();
@@ -442,17 +445,28 @@ Status CdxStore::Descend(const Tree& tree, std::string_view key,
                          uint32_t recno, bool strict,
                          std::vector<PathStep>* path, uint32_t* leaf,
                          std::shared_ptr<const Node>* node) {
+  std::shared_ptr<Node>* held;
+  RETURN_IF_ERROR(DescendHeld(tree, key, recno, strict, path, leaf, &held));
+  *node = *held;
+  return Status::OK();
+}
+
+Status CdxStore::DescendHeld(const Tree& tree, std::string_view key,
+                             uint32_t recno, bool strict,
+                             std::vector<PathStep>* path, uint32_t* leaf,
+                             std::shared_ptr<Node>** node) {
   uint32_t offset = root_of(tree);
   for (int depth = 0;; ++depth) {
     if (depth > kMaxDepth) {
       return Corrupt("tree is deeper than " + std::to_string(kMaxDepth) +
                      " levels (a cycle of child pointers?)");
     }
-    std::shared_ptr<const Node> n;
-    RETURN_IF_ERROR(GetNode(tree, offset, &n));
+    std::shared_ptr<Node>* held;
+    RETURN_IF_ERROR(Load(tree, offset, &held));
+    const Node* n = held->get();
     if (n->leaf()) {
       *leaf = offset;
-      *node = std::move(n);
+      *node = held;
       return Status::OK();
     }
     if (n->entries.empty()) return Corrupt("empty interior node");
@@ -583,7 +597,7 @@ Status CdxStore::InsertLocked(const Tree& tree, std::string_view key,
   Node* leaf;
   RETURN_IF_ERROR(Mutable(tree, leaf_offset, &leaf));
   const bool at_end = pos == leaf->entries.size();
-  LeafInsert(leaf, pos, NodeEntry{std::string(key), recno, 0}, tree.key_length,
+  LeafInsert(leaf, pos, NodeEntry{NodeKey(key), recno, 0}, tree.key_length,
              tree.pad);
   *added = true;
   RETURN_IF_ERROR(RaiseBounds(tree, path, leaf_offset));
@@ -966,7 +980,7 @@ Status CdxStore::BulkBuild(const Tree& tree,
     uint32_t max_recno = 0;
     while (i < sorted.size()) {
       const int add =
-          StoredBytes(i == begin ? std::string_view() : sorted[i - 1].key,
+          StoredBytes(i == begin ? std::string_view() : std::string_view(sorted[i - 1].key),
                       sorted[i].key, kl, tree.pad);
       const uint32_t m = std::max(max_recno, sorted[i].recno);
       if (int64_t(i - begin + 1) * EntryBytes(kl, m) + stored + add >
@@ -993,7 +1007,7 @@ Status CdxStore::BulkBuild(const Tree& tree,
                                 leaf.entries.back().recno,
                                 static_cast<uint32_t>(offset)});
     } else {
-      level.push_back(NodeEntry{std::string(kl, char(tree.pad)), 0,
+      level.push_back(NodeEntry{NodeKey(std::string(kl, char(tree.pad))), 0,
                                 static_cast<uint32_t>(offset)});
     }
   } while (i < sorted.size());

@@ -147,8 +147,11 @@ class CdxStore {
   // Node access.
   Status GetNode(const Tree& tree, uint32_t offset,
                  std::shared_ptr<const Node>* node);
+  // The node as the pending set or the cache holds it (read on a miss),
+  // without taking a reference: the pointer holds until the cache changes.
+  Status Load(const Tree& tree, uint32_t offset, std::shared_ptr<Node>** node);
   Status ReadBlock(uint32_t offset, uint8_t* block);
-  void Remember(uint32_t offset, std::shared_ptr<Node> node, uint32_t owner);
+  Slot* Remember(uint32_t offset, std::shared_ptr<Node> node, uint32_t owner);
   void Evict();
 
   // Operations.
@@ -172,9 +175,6 @@ class CdxStore {
   // Records a finished change of the tree at `header` and writes back early
   // when many nodes are dirty.
   void Changed(uint32_t header);
-  // The cached node at `offset` when nothing but the cache holds it (no
-  // cursor sees it), so that it may be changed where it lies.
-  Node* SoleNode(uint32_t offset);
   // Most changes only add or drop one pair of one leaf that neither splits
   // nor merges, and cannot fail once the leaf is found.  Such a change is
   // made on the cached leaf itself, with no copy; `done` says whether it
@@ -193,6 +193,10 @@ class CdxStore {
   Status Descend(const Tree& tree, std::string_view key, uint32_t recno,
                  bool strict, std::vector<PathStep>* path, uint32_t* leaf,
                  std::shared_ptr<const Node>* node);
+  // Descend giving the leaf as held (see Load).
+  Status DescendHeld(const Tree& tree, std::string_view key, uint32_t recno,
+                     bool strict, std::vector<PathStep>* path, uint32_t* leaf,
+                     std::shared_ptr<Node>** node);
   Status Edge(const Tree& tree, bool last, Position* pos);
   Status SkipEmpty(const Tree& tree, bool forward, Position* pos);
   Status InsertLocked(const Tree& tree, std::string_view key, uint32_t recno,

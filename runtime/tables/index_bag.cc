@@ -160,7 +160,7 @@ Status IndexBag::Open(std::unique_ptr<File> file, bool read_only,
   cdx::Position pos;
   RETURN_IF_ERROR(store.First(st.dir, &pos));
   while (pos.valid()) {
-    listed.push_back({pos.entry().key, pos.entry().recno});
+    listed.push_back({pos.entry().key.str(), pos.entry().recno});
     RETURN_IF_ERROR(store.Next(st.dir, &pos));
   }
   std::sort(listed.begin(), listed.end(),
@@ -283,7 +283,7 @@ Status IndexBag::AddTag(const TagSpec& spec, std::vector<IndexEntry> entries) {
       // record number wins).
       if (prev.key == e.key && (spec.unique || prev.recno == e.recno)) continue;
     }
-    sorted.push_back(cdx::NodeEntry{std::move(e.key), e.recno, 0});
+    sorted.push_back(cdx::NodeEntry{cdx::NodeKey(e.key), e.recno, 0});
   }
   entries.clear();
 
