@@ -92,13 +92,24 @@ TEST_F(CallTest, UnknownFunctionRaisesAndFramesAreUnlinked) {
   EXPECT_EQ(rt::CurrentFrame(), before);
 }
 
+// By plain name and by a remembered FunctionName alike, each call reaches
+// the registration in force at that moment.
 TEST_F(CallTest, LaterRegistrationHidesAndWithdrawRevealsTheEarlier) {
+  const rt::FunctionName echo("t_Echo");
+  EXPECT_EQ(rt::Call(echo).array()->items.size(), 3u);
   rt::RegisterFunctions(kReplacement);
   EXPECT_EQ(rt::Call("T_ECHO").str(), "second");
+  EXPECT_EQ(rt::Call(echo).str(), "second");
   rt::WithdrawFunctions(kReplacement);
   EXPECT_EQ(rt::Call("T_ECHO").array()->items.size(), 3u);
+  EXPECT_EQ(rt::Call(echo, {1, 2}).array()->items.size(), 3u);
   rt::WithdrawFunctions(kTable);
   EXPECT_EQ(rt::FindFunction("T_ECHO"), nullptr);
+  EXPECT_EQ(echo.Find(), nullptr);
+  std::string message;
+  std::vector<rt::ChainEntry> chain;
+  EXPECT_FALSE(rt::RunProtected([&] { rt::Call(echo); }, &message, &chain));
+  EXPECT_NE(message.find("undefined function: T_ECHO"), std::string::npos);
   rt::RegisterFunctions(kTable);  // for TearDown
 }
 
