@@ -10,6 +10,8 @@ namespace {
 
 // Reading records in order pulls this many bytes at a time.
 constexpr size_t kWindowBytes = 64 * 1024;
+// The unit in which the map is faulted in (the usual memory page).
+constexpr uint64_t kPageBytes = 4096;
 
 // Field names are ASCII; folding by hand keeps the locale out of a lookup
 // that key expressions make for every record.
@@ -102,6 +104,15 @@ void DbfTable::MapRecords() {
   const uint64_t length = header_.header_length + uint64_t{record_count_} * record_length();
   map_ = file_->Map(length);
   mapped_records_ = map_ != nullptr ? record_count_ : 0;
+  touched_pages_.clear();  // a new map has none of its pages in yet
+}
+
+bool DbfTable::TouchPage(uint64_t offset) {
+  const size_t page = static_cast<size_t>(offset / kPageBytes);
+  if (page >= touched_pages_.size()) touched_pages_.resize(page + 1);
+  const bool touched = touched_pages_[page];
+  touched_pages_[page] = true;
+  return touched;
 }
 
 int DbfTable::FieldIndex(std::string_view field_name) const {
@@ -123,6 +134,14 @@ Status DbfTable::ReadRecord(uint32_t recno, char* buf) {
   }
   const uint64_t offset = header_.header_length + uint64_t{recno - 1} * len;
   if (recno <= mapped_records_) {
+    // Reading a page through the map maps it read-only, and writing a record
+    // of it afterwards takes a second fault.  So in a writable table the
+    // first read of a page is a plain read; the page is mapped once, by a
+    // write, or by a later read through the map.
+    if (read_only_reason_.empty() && !TouchPage(offset)) {
+      return file_->ReadExactly(offset, buf, len,
+                                ("record " + std::to_string(recno)).c_str());
+    }
     std::memcpy(buf, map_ + offset, len);
     return Status::OK();
   }
@@ -167,6 +186,8 @@ Status DbfTable::WriteRecord(uint32_t recno, const char* buf) {
   }
   const uint64_t offset = header_.header_length + uint64_t{recno - 1} * len;
   if (recno <= mapped_records_) {
+    TouchPage(offset);
+    TouchPage(offset + len - 1);
     std::memcpy(map_ + offset, buf, len);
     date_dirty_ = true;
     return Status::OK();

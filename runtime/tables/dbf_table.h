@@ -81,6 +81,9 @@ class DbfTable {
   // Maps the records the table holds, when the file allows; records past
   // the mapping go through ReadAt/WriteAt.
   void MapRecords();
+  // Whether the page of the map holding `offset` was read or written
+  // before; marks it.
+  bool TouchPage(uint64_t offset);
 
   std::unique_ptr<File> file_;
   DbfHeader header_;
@@ -98,6 +101,8 @@ class DbfTable {
   // is never held in private memory.
   char* map_ = nullptr;
   uint32_t mapped_records_ = 0;
+  // Pages of the map read or written since it was made (see TouchPage).
+  std::vector<bool> touched_pages_;
 
   // Read-ahead window for walks in record order: records
   // [window_first_, window_first_ + window_count_) are in window_.
