@@ -1268,9 +1268,10 @@ Status CdxStore::WriteBack() {
       EncodeNode(*slot.node, 0, 0, block);
     } else {
       auto t = trees_.find(slot.owner);
+      // The kept size is an upper bound, and every change keeps it within
+      // a node, so it serves here without counting the entries again.
       if (t != trees_.end() && slot.node->leaf() &&
-          LeafBytes(slot.node->entries, 0, slot.node->entries.size(),
-                    t->second.key_length, t->second.pad) > kLeafArea) {
+          NodeLeafBytes(*slot.node, t->second.key_length, t->second.pad) > kLeafArea) {
         // Every change splits such leaves (FitAll); never write one.
         RETURN_IF_ERROR(settle());
         return Corrupt("leaf at " + std::to_string(o) + " is too full to write");
