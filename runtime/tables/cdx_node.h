@@ -106,7 +106,7 @@ class NodeKey {
   }
 
   union {
-    char bytes_[kInline];
+    char bytes_[kInline] = {};
     char* heap_;
   };
   size_t size_ = 0;
