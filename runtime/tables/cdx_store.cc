@@ -571,14 +571,29 @@ Status CdxStore::Prev(const Tree& tree, Position* pos) {
 
 Status CdxStore::Insert(const Tree& tree, std::string_view key, uint32_t recno,
                         bool* added) {
+  return Change(tree, key, recno, true, added);
+}
+
+Status CdxStore::Change(const Tree& tree, std::string_view key, uint32_t recno,
+                        bool insert, bool* changed) {
   if (read_only_) return Status::InvalidArgument(name(), "bag is read-only");
   bool found = false, done = false;
-  RETURN_IF_ERROR(ChangeLeafInPlace(tree, key, recno, true, &found, &done));
+  RETURN_IF_ERROR(ChangeLeafInPlace(tree, key, recno, insert, &found, &done));
   if (done) {
-    *added = !found;
+    *changed = found != insert;
     return Status::OK();
   }
-  return InTransaction(tree, [&] { return InsertLocked(tree, key, recno, added); });
+  // The full operation: its nodes are kept when it succeeds and dropped
+  // when it fails, so the change is all or nothing.
+  Begin();
+  Status s = insert ? InsertLocked(tree, key, recno, changed)
+                    : RemoveLocked(tree, key, recno, changed);
+  if (s.ok()) {
+    Commit(tree.header);
+  } else {
+    Abort();
+  }
+  return s;
 }
 
 Status CdxStore::InsertLocked(const Tree& tree, std::string_view key,
@@ -824,14 +839,7 @@ Status CdxStore::Split(const Tree& tree, const std::vector<PathStep>& path,
 
 Status CdxStore::Remove(const Tree& tree, std::string_view key, uint32_t recno,
                         bool* removed) {
-  if (read_only_) return Status::InvalidArgument(name(), "bag is read-only");
-  bool found = false, done = false;
-  RETURN_IF_ERROR(ChangeLeafInPlace(tree, key, recno, false, &found, &done));
-  if (done) {
-    *removed = found;
-    return Status::OK();
-  }
-  return InTransaction(tree, [&] { return RemoveLocked(tree, key, recno, removed); });
+  return Change(tree, key, recno, false, removed);
 }
 
 Status CdxStore::RemoveLocked(const Tree& tree, std::string_view key,

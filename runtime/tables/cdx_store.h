@@ -158,19 +158,10 @@ class CdxStore {
   void Begin();
   void Commit(uint32_t header);
   void Abort();
-  // Runs one change: read-only bags refuse it; its nodes are kept when it
-  // succeeds and dropped when it fails, so a change is all or nothing.
-  template <typename Change>
-  Status InTransaction(const Tree& tree, Change change) {
-    Begin();
-    Status s = change();
-    if (s.ok()) {
-      Commit(tree.header);
-    } else {
-      Abort();
-    }
-    return s;
-  }
+  // Adds (`insert`) or removes one pair: in place when it can be, else as
+  // one operation; `changed` says whether the tree changed.
+  Status Change(const Tree& tree, std::string_view key, uint32_t recno,
+                bool insert, bool* changed);
   void MarkDirty(Slot* slot);
   // Records a finished change of the tree at `header` and writes back early
   // when many nodes are dirty.
