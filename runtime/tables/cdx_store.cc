@@ -478,14 +478,18 @@ Status CdxStore::DescendHeld(const Tree& tree, std::string_view key,
 }
 
 Status CdxStore::SkipEmpty(const Tree& tree, bool forward, Position* pos) {
+  auto off_the_leaf = [&] {
+    return forward ? pos->index >= static_cast<int>(pos->node->entries.size())
+                   : pos->index < 0;
+  };
+  if (!off_the_leaf()) return Status::OK();  // the usual step
   // The pair the chain must move away from, for the order check that also
   // catches cyclic sibling links.
   std::shared_ptr<const Node> boundary;
   if (!pos->node->entries.empty()) boundary = pos->node;
   const uint64_t limit = file_end_ / kBlockSize + 1;
   uint64_t steps = 0;
-  while (forward ? pos->index >= static_cast<int>(pos->node->entries.size())
-                 : pos->index < 0) {
+  while (off_the_leaf()) {
     const uint32_t link = forward ? pos->node->right : pos->node->left;
     if (link == kNoSibling) {
       *pos = Position{};
