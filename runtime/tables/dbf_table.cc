@@ -13,8 +13,8 @@ constexpr size_t kWindowBytes = 64 * 1024;
 // The unit in which the map is faulted in (the usual memory page).
 constexpr uint64_t kPageBytes = 4096;
 
-// Field names are ASCII; folding by hand keeps the locale out of a lookup
-// that key expressions make for every record.
+}  // namespace
+
 std::string FoldName(std::string_view name) {
   std::string out(name);
   for (char& c : out) {
@@ -22,8 +22,6 @@ std::string FoldName(std::string_view name) {
   }
   return out;
 }
-
-}  // namespace
 
 DbfTable::DbfTable(std::unique_ptr<File> file, DbfHeader header, bool read_only)
     : file_(std::move(file)), header_(std::move(header)), read_only_(read_only) {

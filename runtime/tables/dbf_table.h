@@ -22,6 +22,10 @@
 
 namespace rt::tables {
 
+// A name upper-cased letter by letter (ASCII only, so the locale stays out
+// of lookups that key expressions make for every record).
+std::string FoldName(std::string_view name);
+
 class DbfTable {
  public:
   // Opens a table over `file`.  Nothing is written while opening.  A table

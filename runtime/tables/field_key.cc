@@ -26,24 +26,12 @@ bool IsName(std::string_view s) {
   return true;
 }
 
-// Equal ignoring the case of ASCII letters.
-bool SameLetters(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
-
 // One part: NAME of a character field, or DTOS(NAME) of a date field.
 bool ParsePart(std::string_view text, const DbfTable& table,
                FieldKeyPart* part) {
   text = Trim(text);
   part->date = false;
-  if (text.size() > 6 && SameLetters(text.substr(0, 4), "DTOS")) {
+  if (text.size() > 6 && FoldName(text.substr(0, 4)) == "DTOS") {
     std::string_view rest = Trim(text.substr(4));
     if (rest.size() < 2 || rest.front() != '(' || rest.back() != ')') return false;
     text = Trim(rest.substr(1, rest.size() - 2));
